@@ -1,0 +1,125 @@
+#include "DeviceTemplateFile.h"
+
+#include "TemplateJson.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+using TemplateJson::Read_Int;
+using TemplateJson::Read_Name;
+
+namespace {
+
+ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
+    ByteFieldEntry field;
+    field.Num_Byte = Read_Int(entry.value(QLatin1String("num_byte")));
+    field.Size = Read_Int(entry.value(QLatin1String("size")));
+    field.Name = Read_Name(entry.value(QLatin1String("name")));
+    const QJsonValue bitmap = entry.value(QLatin1String("bitmap"));
+    field.Has_Bitmap = bitmap.isArray();
+    if (field.Has_Bitmap)
+        field.Bitmap = DeviceTemplateFile::Read_Bitmap(bitmap.toArray());
+    return field;
+}
+
+} // namespace
+
+QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
+    QList<BitFieldEntry> bits;
+    bits.reserve(array.size());
+    for (const QJsonValue& value : array) {
+        const QJsonObject entry = value.toObject();
+        bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
+                     Read_Int(entry.value(QLatin1String("size"))),
+                     QLatin1String("bit") + Read_Name(entry.value(QLatin1String("name")))});
+    }
+    return bits;
+}
+
+PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
+    PacketTemplate result;
+    result.Json = json;
+    const QJsonValue type = json.value(QLatin1String("packet_type"));
+    result.Is_Type_Array = type.isArray();
+    if (result.Is_Type_Array) {
+        const QJsonArray entries = type.toArray();
+        result.Types.reserve(entries.size());
+        for (const QJsonValue& value : entries) {
+            const QJsonObject entry = value.toObject();
+            result.Types.append({Read_Int(entry.value(QLatin1String("T"))),
+                                 Read_Name(entry.value(QLatin1String("name")))});
+        }
+    } else {
+        result.Packet_Type = Read_Int(type);
+        result.Name = Read_Name(json.value(QLatin1String("name")));
+    }
+    result.Total_Size = Read_Int(json.value(QLatin1String("total_size")));
+    result.Has_Min_Size = json.contains(QLatin1String("min_size"));
+    result.Min_Size = Read_Int(json.value(QLatin1String("min_size")));
+    result.Has_Err = json.contains(QLatin1String("ERR"));
+    const QJsonArray data = json.value(QLatin1String("data")).toArray();
+    result.Data.reserve(data.size());
+    for (const QJsonValue& value : data)
+        result.Data.append(Read_Byte_Field(value.toObject()));
+    return result;
+}
+
+QString DeviceTemplateFile::Type_Name(const PacketTemplate& packet_template, int type_byte) {
+    if (!packet_template.Is_Type_Array)
+        return packet_template.Name;
+    for (const TypeEntry& entry : packet_template.Types) {
+        if (entry.T == type_byte)
+            return entry.Name;
+    }
+    return QString();
+}
+
+DeviceTemplateFile DeviceTemplateFile::From_Json(const QByteArray& document) {
+    DeviceTemplateFile file;
+    const QJsonObject root = QJsonDocument::fromJson(document).object();
+    const QJsonValue packet_data = root.value(QLatin1String("packet_data"));
+    file.Valid_Document = packet_data.isArray();
+    const QJsonArray templates = packet_data.toArray();
+    file.Templates_List.reserve(templates.size());
+    for (const QJsonValue& value : templates)
+        file.Templates_List.append(Read_Template(value.toObject()));
+    file.Build_Selections();
+    return file;
+}
+
+std::optional<DeviceTemplateFile> DeviceTemplateFile::Load(const QString& path) {
+    if (QFileInfo(path).isDir())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return From_Json(file.readAll());
+}
+
+// Walks the templates in file order so that a later match replaces an earlier one: the last
+// template that accepts a type wins, and -1 accepts every type.
+void DeviceTemplateFile::Build_Selections() {
+    std::array<int, 256> chosen;
+    chosen.fill(-1);
+    for (int index = 0; index < Templates_List.size(); ++index) {
+        const PacketTemplate& packet_template = Templates_List.at(index);
+        if (packet_template.Is_Type_Array) {
+            for (const TypeEntry& entry : packet_template.Types) {
+                if (entry.T >= 0 && entry.T <= 255)
+                    chosen[entry.T] = index;
+            }
+        } else if (packet_template.Packet_Type == -1) {
+            chosen.fill(index);
+        } else if (packet_template.Packet_Type >= 0 && packet_template.Packet_Type <= 255) {
+            chosen[packet_template.Packet_Type] = index;
+        }
+    }
+    for (int type = 0; type < 256; ++type) {
+        Selections[type].Index = chosen[type];
+        if (chosen[type] < 0)
+            continue;
+        Selections[type].Type_Name = Type_Name(Templates_List.at(chosen[type]), type);
+    }
+}

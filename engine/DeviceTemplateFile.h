@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PacketTemplate.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// A device's template file, parsed once. It can decode any number of packets afterwards; the
+// choice of template for each of the 256 type bytes is made here, when the file is read, so
+// choosing one per packet costs nothing.
+class DeviceTemplateFile {
+public:
+    // Which template a type byte selects, and the name "Тип пакета" shows for it.
+    struct Selection {
+        int Index = -1; // into Templates(); -1 when no template accepts the type
+        QString Type_Name;
+    };
+
+    // Parses a document. Invalid JSON, a root that is not an object or a missing `packet_data`
+    // array give a file without templates, which accepts no packet.
+    static DeviceTemplateFile From_Json(const QByteArray& document);
+
+    // Reads and parses the file at path; nothing when it cannot be opened (or is a directory).
+    static std::optional<DeviceTemplateFile> Load(const QString& path);
+
+    // One element of `packet_data`, and one `bitmap` array, read by the template rules.
+    static PacketTemplate Read_Template(const QJsonObject& json);
+    static QList<BitFieldEntry> Read_Bitmap(const QJsonArray& bitmap);
+    // The name of a type in a template: for the array form, the first entry with that T.
+    static QString Type_Name(const PacketTemplate& packet_template, int type_byte);
+
+    const QList<PacketTemplate>& Templates() const { return Templates_List; }
+    const Selection& Select(int type_byte) const { return Selections[type_byte & 0xFF]; }
+    bool Is_Valid_Document() const { return Valid_Document; }
+
+private:
+    void Build_Selections();
+
+    QList<PacketTemplate> Templates_List;
+    std::array<Selection, 256> Selections;
+    bool Valid_Document = false; // parsed as an object holding a `packet_data` array
+};

@@ -1,0 +1,88 @@
+#include "PacketConversion.h"
+
+#include "ResultRenderer.h"
+
+#include <QByteArray>
+#include <QDebug>
+
+Q_LOGGING_CATEGORY(Conversion_Log, "kivo.conversion")
+
+QString PacketConversion::Clean_Input(const QString& input) {
+    QString cleaned = input;
+    cleaned.remove(u'\t');
+    cleaned.remove(u'\n');
+    cleaned.remove(u' ');
+    return cleaned;
+}
+
+// Equivalent to searching for the pattern (\\|\+|\=)|(?:[g-z]|(?:[G-Z])): every alternative
+// matches a single character, so the first match is the first such character.
+PacketConversion::Detection PacketConversion::Detect_Base64(QStringView cleaned) {
+    Detection detection;
+    for (qsizetype i = 0; i < cleaned.size(); ++i) {
+        const char16_t c = cleaned[i].unicode();
+        if (c == u'\\' || c == u'+' || c == u'=') {
+            detection.Position = i;
+            detection.Captured = {QString(QChar(c)), QString(QChar(c))};
+            break;
+        }
+        if ((c >= u'g' && c <= u'z') || (c >= u'G' && c <= u'Z')) {
+            detection.Position = i;
+            detection.Captured = {QString(QChar(c))};
+            break;
+        }
+    }
+    return detection;
+}
+
+QString PacketConversion::Hex_From_Base64(const QString& cleaned) {
+    const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+        cleaned.toLocal8Bit(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return QString();
+    return QString::fromLatin1(decoded.decoded.toHex());
+}
+
+QString PacketConversion::To_Hex_Line(const QString& hex_text) {
+    return QStringLiteral("to HEX - %1\n\n").arg(hex_text);
+}
+
+UserMessage PacketConversion::Empty_Input_Message() {
+    return {MessageIcon::Information, QStringLiteral("Ошибка"),
+            QStringLiteral("Пустые входные данные")};
+}
+
+UserMessage PacketConversion::Not_Decoded_Message() {
+    return {MessageIcon::Information, QStringLiteral("Ошибка"),
+            QStringLiteral("Не удалось распаристь пакет.")};
+}
+
+PacketConversion::Result PacketConversion::Run(const QString& input, const QString& device_name,
+                                               const Decode_Function& decode,
+                                               const MessageReporter& reporter, Output& output) {
+    Result result;
+    const QString cleaned = Clean_Input(input);
+    if (cleaned.isEmpty()) {
+        reporter(Empty_Input_Message());
+        return result;
+    }
+    output.Clear();
+
+    const Detection detection = Detect_Base64(cleaned);
+    qCDebug(Conversion_Log) << detection.Captured
+                            << (detection.Found() ? detection.Captured.first() : QString());
+    result.Is_Base64 = detection.Found();
+    result.Hex_Text = result.Is_Base64 ? Hex_From_Base64(cleaned) : cleaned;
+    if (result.Is_Base64)
+        output.Insert(To_Hex_Line(result.Hex_Text));
+
+    result.Packet = decode(result.Hex_Text);
+    if (result.Packet.isEmpty()) {
+        result.State = Outcome::Not_Decoded;
+        reporter(Not_Decoded_Message());
+        return result;
+    }
+    result.State = Outcome::Decoded;
+    output.Insert(ResultRenderer::Render_Result(device_name, result.Packet));
+    return result;
+}

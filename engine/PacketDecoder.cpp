@@ -1,0 +1,241 @@
+#include "PacketDecoder.h"
+
+#include "HexText.h"
+
+#include <QStringLiteral>
+
+#include <cstdint>
+
+using HexText::Byte_Value;
+
+namespace {
+
+const QString Type_Field_Name = QStringLiteral("Тип пакета");
+
+// Whole bytes in the packet text; a trailing odd character is not a byte.
+qint64 Byte_Count(QStringView packet) { return packet.size() / 2; }
+
+bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
+    return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
+}
+
+// Up to eight bytes as an unsigned number, byte `first` most significant when reading little-
+// endian bytes backwards. Returns false when a character is not hexadecimal.
+bool Read_Small(QStringView packet, qint64 num_byte, qint64 size, PacketDecoder::ByteOrder order,
+                std::uint64_t& value) {
+    value = 0;
+    for (qint64 i = 0; i < size; ++i) {
+        const qint64 byte =
+            order == PacketDecoder::ByteOrder::Little_Endian ? num_byte + size - 1 - i : num_byte + i;
+        const int bits = Byte_Value(packet[2 * byte], packet[2 * byte + 1]);
+        if (bits < 0)
+            return false;
+        value = (value << 8) | static_cast<std::uint64_t>(bits);
+    }
+    return true;
+}
+
+QString Signed_Text(std::uint64_t value, qint64 size) {
+    switch (size) {
+    case 1:
+        return QString::number(static_cast<std::int8_t>(value));
+    case 2:
+        return QString::number(static_cast<std::int16_t>(value));
+    case 4:
+        return QString::number(static_cast<std::int32_t>(value));
+    default:
+        return QString::number(value);
+    }
+}
+
+// Numbers wider than eight bytes: the hex digits, most significant byte first.
+QString Wide_Number(QStringView packet, qint64 num_byte, qint64 size,
+                    PacketDecoder::ByteOrder order) {
+    if (order == PacketDecoder::ByteOrder::Packet_Order)
+        return HexText::Unsigned_Decimal(packet.sliced(2 * num_byte, 2 * size));
+    QString digits;
+    digits.reserve(2 * size);
+    for (qint64 byte = num_byte + size - 1; byte >= num_byte; --byte)
+        digits.append(packet.sliced(2 * byte, 2));
+    return HexText::Unsigned_Decimal(digits);
+}
+
+// Two's complement 8- and 16-bit parts of a beacon payload; non-hex digits give 0.
+int Signed_Byte(QStringView payload, qsizetype byte) {
+    const int value = Byte_Value(payload[2 * byte], payload[2 * byte + 1]);
+    return value < 0 ? 0 : static_cast<std::int8_t>(value);
+}
+
+int Unsigned_16(QStringView payload, qsizetype high_byte, qsizetype low_byte) {
+    const int high = Byte_Value(payload[2 * high_byte], payload[2 * high_byte + 1]);
+    const int low = Byte_Value(payload[2 * low_byte], payload[2 * low_byte + 1]);
+    return (high < 0 || low < 0) ? 0 : (high << 8) | low;
+}
+
+} // namespace
+
+PacketDecoder::PacketDecoder(const QString& file_name, MessageReporter reporter)
+    : Template_Path(QStringLiteral("%1%2").arg(QStringLiteral("Device/"), file_name)),
+      Reporter(reporter ? std::move(reporter) : Log_Reporter()) {}
+
+UserMessage PacketDecoder::Open_Failure_Message(const QString& path) {
+    return {MessageIcon::Information, QStringLiteral("Ошибка"),
+            QStringLiteral("Не удалось открыть файл") + path};
+}
+
+UserMessage PacketDecoder::Missing_Template_Message(int type_byte, const QString& path) {
+    return {MessageIcon::Information, QStringLiteral("ERROR"),
+            QStringLiteral("Не удалось найти шаблон для парсинга пакета. Проверьте поддержку типа "
+                           "пакета - %1 в протоколе или наличие в файле: %2")
+                .arg(QString::number(type_byte), path)};
+}
+
+DecodedPacket PacketDecoder::Parse_Packet(const QString& packet) const {
+    const std::optional<DeviceTemplateFile> file = DeviceTemplateFile::Load(Template_Path);
+    if (!file) {
+        Reporter(Open_Failure_Message(Template_Path));
+        return {};
+    }
+    return Parse_Packet(*file, packet);
+}
+
+DecodedPacket PacketDecoder::Parse_Packet(const DeviceTemplateFile& file,
+                                          QStringView packet) const {
+    const int type_byte = HexText::Type_Byte(packet);
+    const DeviceTemplateFile::Selection& selection = file.Select(type_byte);
+    if (selection.Index < 0) {
+        Reporter(Missing_Template_Message(type_byte, Template_Path));
+        return {};
+    }
+    const PacketTemplate& packet_template = file.Templates().at(selection.Index);
+    if (packet_template.Has_Err)
+        return {};
+
+    const qint64 length = Byte_Count(packet);
+    const qint64 total = packet_template.Total_Size;
+    if (length != total && !(packet_template.Has_Min_Size && length <= total)) {
+        return {{QStringLiteral("ERROR"),
+                 QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
+                                "фактический: %2")
+                     .arg(QString::number(total), QString::number(length))}};
+    }
+
+    DecodedPacket result;
+    result.reserve(1 + packet_template.Data.size());
+    result.append({Type_Field_Name, selection.Type_Name});
+    const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;
+    for (const ByteFieldEntry& field : packet_template.Data)
+        Append_Field(result, field, packet, var_start);
+    return result;
+}
+
+void PacketDecoder::Append_Field(DecodedPacket& result, const ByteFieldEntry& field,
+                                 QStringView packet, qint64 var_start) const {
+    if (field.Has_Bitmap) {
+        result.append({field.Name, QString()});
+        const QString value =
+            Read_Number(packet, field.Num_Byte, field.Size, ByteOrder::Little_Endian);
+        if (value.isEmpty()) {
+            // The field lies outside the packet: its bit fields have no bits either.
+            for (const BitFieldEntry& bit : field.Bitmap)
+                result.append({bit.Name, QString()});
+        } else {
+            result.append(Parse_Bit_Map(field.Bitmap, value));
+        }
+    } else if (field.Size == 6 || field.Size == 20) {
+        result.append({field.Name, Read_Field_Text(packet, field.Num_Byte, field.Size)});
+    } else if (field.Size == -1) {
+        // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
+        const qint64 start = std::max<qint64>(var_start, 0);
+        const qint64 count = Byte_Count(packet) - start;
+        result.append({field.Name,
+                       count > 0 ? packet.sliced(2 * start, 2 * count).toString() : QString()});
+    } else {
+        result.append(
+            {field.Name, Read_Number(packet, field.Num_Byte, field.Size, ByteOrder::Little_Endian)});
+    }
+}
+
+QJsonObject PacketDecoder::Find_Template(const QString& path, const QString& packet) const {
+    const std::optional<DeviceTemplateFile> file = DeviceTemplateFile::Load(path);
+    if (!file) {
+        Reporter(Open_Failure_Message(path));
+        return QJsonObject{{QStringLiteral("ERR"), QStringLiteral("NOFILE")}};
+    }
+    const DeviceTemplateFile::Selection& selection = file->Select(HexText::Type_Byte(packet));
+    return selection.Index < 0 ? QJsonObject() : file->Templates().at(selection.Index).Json;
+}
+
+QString PacketDecoder::Packet_Type_Name(int type, const QJsonObject& packet_template) {
+    return DeviceTemplateFile::Type_Name(DeviceTemplateFile::Read_Template(packet_template), type);
+}
+
+QString PacketDecoder::Read_Number(QStringView packet, qint64 num_byte, qint64 size,
+                                   ByteOrder order) {
+    if (packet.isEmpty())
+        return QString();
+    if (size <= 0)
+        return QStringLiteral("0");
+    if (!Lies_Inside(packet, num_byte, size))
+        return QString();
+    if (size > 8)
+        return Wide_Number(packet, num_byte, size, order);
+    std::uint64_t value = 0;
+    if (!Read_Small(packet, num_byte, size, order, value))
+        return QStringLiteral("0");
+    return Signed_Text(value, size);
+}
+
+QString PacketDecoder::Read_Field_Text(QStringView packet, qint64 num_byte, qint64 size) {
+    if (packet.isEmpty() || size <= 0 || !Lies_Inside(packet, num_byte, size))
+        return QString();
+    const QStringView text = packet.sliced(2 * num_byte, 2 * size);
+    return size == 20 ? Decode_Beacon(text) : text.toString();
+}
+
+DecodedPacket PacketDecoder::Parse_Bit_Map(const QJsonArray& bitmap, const QString& value) {
+    return Parse_Bit_Map(DeviceTemplateFile::Read_Bitmap(bitmap), value);
+}
+
+DecodedPacket PacketDecoder::Parse_Bit_Map(const QList<BitFieldEntry>& bitmap,
+                                           const QString& value) {
+    const int low_byte = HexText::Low_Byte_Of_Decimal(value);
+    QChar bit_string[8];
+    for (int bit = 0; bit < 8; ++bit)
+        bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
+
+    DecodedPacket fields;
+    fields.reserve(bitmap.size());
+    for (const BitFieldEntry& entry : bitmap) {
+        // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
+        const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
+        const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
+        fields.append({entry.Name, end > first ? QString(bit_string + first, end - first)
+                                               : QString()});
+    }
+    return fields;
+}
+
+QString PacketDecoder::Decode_Beacon(QStringView payload) {
+    if (payload.size() != 40)
+        return QString();
+    const int kind = Byte_Value(payload[11], payload[12]);
+    switch (kind) {
+    case 1:
+        return QStringLiteral("iBeacon - UUID %1 MajorID %2 MinorID %3")
+            .arg(payload.sliced(0, 32), QString::number(Unsigned_16(payload, 16, 17)),
+                 QString::number(Unsigned_16(payload, 18, 19)));
+    case 2:
+        return QStringLiteral("Eddystone - NamespaceID %1 InstanceID %2")
+            .arg(payload.sliced(0, 20), payload.sliced(20, 12));
+    case 3:
+        return QStringLiteral("ALTBeacon - %1").arg(payload);
+    case 4:
+        return QStringLiteral("Киво - MAC- %1 Бат.- %2 Темп.- %3 Влаж.- %4 Резерв %5")
+            .arg(payload.sliced(0, 12), QString::number(Signed_Byte(payload, 6)),
+                 QString::number(static_cast<std::int16_t>(Unsigned_16(payload, 8, 7))),
+                 QString::number(Signed_Byte(payload, 9)), payload.sliced(20, 20));
+    default:
+        return QString();
+    }
+}

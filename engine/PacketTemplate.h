@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// A template file read once and turned into plain values, so that decoding a packet never looks
+// anything up in JSON. Every integer follows the template reading rules (whole numbers within
+// signed 32-bit, otherwise 0); every name is text (empty when missing or not a string).
+
+struct BitFieldEntry {
+    int Num_Bit = 0;
+    int Size = 0;
+    QString Name; // already prefixed with "bit", as the decoded field is named
+};
+
+struct ByteFieldEntry {
+    int Num_Byte = 0;
+    int Size = 0;
+    QString Name;
+    bool Has_Bitmap = false; // `bitmap` is a JSON array (possibly empty)
+    QList<BitFieldEntry> Bitmap;
+};
+
+struct TypeEntry {
+    int T = 0;
+    QString Name;
+};
+
+struct PacketTemplate {
+    bool Is_Type_Array = false; // `packet_type` is an array of type entries
+    int Packet_Type = 0;        // the integer form; -1 accepts every type
+    QList<TypeEntry> Types;     // the array form
+    QString Name;               // template-level name, used with the integer form
+    int Total_Size = 0;
+    bool Has_Min_Size = false;
+    int Min_Size = 0;
+    bool Has_Err = false; // a hand-written key `ERR` marks the template as a failed read
+    QList<ByteFieldEntry> Data;
+    QJsonObject Json; // the element of `packet_data` as it stands in the file
+};
