@@ -1,20 +1,75 @@
 #pragma once
 
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
 #include <QWidget>
 
 class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
-// The template constructor window.
+// The template constructor window. The user builds a device template as a tree of three levels
+// (packet types, their byte fields, the bit fields of a byte field), names the device and the
+// template file, and saves: the template goes to Device/<file>.json and the device into Dev.conf.
+//
+// Every row carries its kind ("Type", "Byte" or "Bit") as user-role data of column 1. Byte fields
+// of a packet type are numbered consecutively: a new field starts where the last one ends, and
+// the packet type's size follows the end of its last field.
 class PacketBuilder : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     PacketBuilder();
     ~PacketBuilder() override;
 
-Q_SIGNALS:
+  Q_SIGNALS:
+    // The user closed the window; it is already hidden and may be destroyed.
     void Close();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
+
+  private Q_SLOTS:
+    void Current_Index(QTreeWidgetItem* item, int column);
+    void Add_Packet_Type();
+    void Add_Data_Map();
+    void Add_Bit_Map();
+    void Save_Packet_Parser();
+    void Delete_Element();
+    void Set_Size_Packet(QTreeWidgetItem* item, int column);
+
+  private:
+    void Build_Widgets();
+    void Connect_Widgets();
+    QTreeWidgetItem* Start_Row(QTreeWidgetItem* row, const QString& marker);
+    bool Is_Last_Field(const QTreeWidgetItem* row) const;
+    void Forget_Rows_Within(const QTreeWidgetItem* removed);
+    bool Write_Template(const QString& path) const;
+    bool Register_Device(const QString& device_name, const QString& file_name) const;
+
+    QJsonObject Build_Packet_Parser() const;
+    QJsonArray Build_Data_Map(const QTreeWidgetItem* row) const;
+    QJsonArray Build_Bit_Map(const QTreeWidgetItem* row) const;
+
+    QPushButton* Button_Packet_Type = nullptr;
+    QPushButton* Button_Data_Map = nullptr;
+    QPushButton* Button_Bit_Map = nullptr;
+    QPushButton* Button_Delete_Element = nullptr;
+    QPushButton* Button_Save = nullptr;
+    QTreeWidget* Packet_Tree = nullptr;
+    QLineEdit* Edit_File_Name = nullptr;
+    QLineEdit* Edit_Device_Name = nullptr;
+    QLabel* Label_File_Name = nullptr;
+    QLabel* Label_Device_Name = nullptr;
+    QLabel* Label_Packet_Example = nullptr;
+
+    // Rows of Packet_Tree, or null; they own nothing and never outlive the rows they name.
+    QTreeWidgetItem* Current_Packet_Type = nullptr; // receives the next byte field
+    QTreeWidgetItem* Current_Data_Map = nullptr;    // receives the next bit field
+    QTreeWidgetItem* Selected_Element = nullptr;    // the row last clicked; deletion removes it
+    int Next_Byte_Number = 0;                       // byte number of the next new byte field
 };
