@@ -1,0 +1,246 @@
+#include "DecodeCommand.h"
+
+#include "DecodeSession.h"
+#include "DeviceRegistry.h"
+#include "DeviceTemplateFile.h"
+#include "LineReader.h"
+#include "OutputBuffer.h"
+#include "PacketDecoder.h"
+#include "TemplateLinter.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <optional>
+
+namespace {
+
+const char* const Description =
+    "Decodes IoT packets (hex or base64) with a device template, exactly as the IOT Kivo Parser\n"
+    "window does, and prints for each packet the text of the window's output pane.\n"
+    "\n"
+    "Packets: each argument is one paste; without arguments, standard input is read as one\n"
+    "paste per line (LF or CR LF line ends, blank lines skipped). Messages the window would show\n"
+    "in a box go to standard error as \"<title>: <text>\", one per line.\n"
+    "\n"
+    "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory,\n"
+    "matched exactly, case-sensitively. Without -d or -t the first device the window lists is\n"
+    "used; with no device registered the template path is the bare \"Device/\", which cannot be\n"
+    "opened, so every packet fails as it does in the window with an empty device list.\n"
+    "With -t FILE (a path relative to the current directory, not to -C) the header line names\n"
+    "the file name of FILE, and messages name FILE as given.\n"
+    "\n"
+    "Exit status: 0 when every packet was decoded (a length error printed as the ERROR field\n"
+    "counts as decoded, and so does an empty standard input), 1 when at least one was not (or\n"
+    "output could not be written), 2 for usage errors (unknown option, unknown device, a -t file\n"
+    "that cannot be read, a -C directory that does not exist). --check exits 0 when the template\n"
+    "is clean and 1 when anything is reported.";
+
+struct Template_Choice {
+    QString Device_Name;   // the header line's name
+    QString Template_Path; // as messages name it
+    QString Load_Path;     // where it is read from
+};
+
+class Command {
+  public:
+    Command(int in_fd, int out_fd, int err_fd) : In_Fd(in_fd), Out(out_fd), Err(err_fd) {}
+
+    int Run(const QStringList& arguments);
+
+  private:
+    void Add_Options();
+    int Usage(const QString& text);
+    // The template to use; nothing after a usage error has been printed.
+    std::optional<Template_Choice> Choose_Template();
+    int Check(const Template_Choice& choice);
+    int Decode(const Template_Choice& choice, const QStringList& pastes);
+    bool Decode_Standard_Input(DecodeSession& session);
+    int Finish(int status);
+
+    int In_Fd;
+    OutputBuffer Out;
+    OutputBuffer Err;
+    QCommandLineParser Parser;
+    QCommandLineOption Workdir_Option{{QStringLiteral("C"), QStringLiteral("workdir")},
+                                      QStringLiteral("Where Dev.conf and Device/ are (default: "
+                                                     "the current directory)."),
+                                      QStringLiteral("DIR")};
+    QCommandLineOption Device_Option{{QStringLiteral("d"), QStringLiteral("device")},
+                                     QStringLiteral("A device registered in Dev.conf."),
+                                     QStringLiteral("NAME")};
+    QCommandLineOption Template_Option{
+        {QStringLiteral("t"), QStringLiteral("template")},
+        QStringLiteral("Decode with this template file instead of a registered device."),
+        QStringLiteral("FILE")};
+    QCommandLineOption Json_Option{
+        QStringLiteral("json"),
+        QStringLiteral("One JSON object per packet per line: input, hex, base64, device, ok, "
+                       "fields [{name, value, and time for time fields}], messages [{title, "
+                       "text}].")};
+    QCommandLineOption Check_Option{QStringLiteral("check"),
+                                    QStringLiteral("Lint the template instead of decoding: one "
+                                                   "line per finding.")};
+};
+
+void Command::Add_Options() {
+    Parser.setApplicationDescription(QString::fromUtf8(Description));
+    Parser.addHelpOption();
+    Parser.addVersionOption();
+    Parser.addOptions({Workdir_Option, Device_Option, Template_Option, Json_Option, Check_Option});
+    Parser.addPositionalArgument(QStringLiteral("PACKET"),
+                                 QStringLiteral("Packets to decode (default: standard input)."),
+                                 QStringLiteral("[PACKET...]"));
+}
+
+int Command::Usage(const QString& text) {
+    Err.Append_Utf8(QStringLiteral("kivo-decode: %1\nTry 'kivo-decode --help'.\n").arg(text));
+    return Finish(DecodeCommand::Usage_Error);
+}
+
+int Command::Finish(int status) {
+    const bool written = Out.Flush();
+    if (!written) {
+        Err.Append(QByteArrayView("kivo-decode: cannot write the output\n"));
+        status = std::max<int>(status, DecodeCommand::Not_All_Decoded);
+    }
+    Err.Flush();
+    return status;
+}
+
+int Command::Run(const QStringList& arguments) {
+    Add_Options();
+    if (!Parser.parse(arguments))
+        return Usage(Parser.errorText());
+    if (Parser.isSet(QStringLiteral("help"))) {
+        Out.Append_Utf8(Parser.helpText());
+        return Finish(DecodeCommand::All_Decoded);
+    }
+    if (Parser.isSet(QStringLiteral("version"))) {
+        Out.Append_Utf8(QStringLiteral("kivo-decode %1\n").arg(QStringLiteral(KIVO_VERSION)));
+        return Finish(DecodeCommand::All_Decoded);
+    }
+    if (Parser.isSet(Device_Option) && Parser.isSet(Template_Option))
+        return Usage(QStringLiteral("-d and -t exclude each other"));
+    if (Parser.isSet(Check_Option) && !Parser.positionalArguments().isEmpty())
+        return Usage(QStringLiteral("--check takes no packets"));
+    if (Parser.isSet(Check_Option) && Parser.isSet(Json_Option))
+        return Usage(QStringLiteral("--check and --json exclude each other"));
+
+    const std::optional<Template_Choice> choice = Choose_Template();
+    if (!choice)
+        return Finish(DecodeCommand::Usage_Error);
+    if (Parser.isSet(Check_Option))
+        return Check(*choice);
+    return Decode(*choice, Parser.positionalArguments());
+}
+
+std::optional<Template_Choice> Command::Choose_Template() {
+    const QString workdir_path =
+        Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral(".");
+    const QDir workdir(workdir_path);
+    if (!QFileInfo(workdir_path).isDir()) {
+        Usage(QStringLiteral("no such directory: %1").arg(workdir_path));
+        return std::nullopt;
+    }
+    if (Parser.isSet(Template_Option)) {
+        const QString path = Parser.value(Template_Option);
+        QFile file(path);
+        if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+            Usage(QStringLiteral("cannot read the template file %1").arg(path));
+            return std::nullopt;
+        }
+        return Template_Choice{QFileInfo(path).fileName(), path, path};
+    }
+
+    const QList<DeviceRegistry::Device> devices =
+        DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")));
+    QString name = devices.isEmpty() ? QString() : devices.first().Name;
+    QString file_name = devices.isEmpty() ? QString() : devices.first().File_Name;
+    if (Parser.isSet(Device_Option)) {
+        name = Parser.value(Device_Option);
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&](const auto& device) { return device.Name == name; });
+        if (found == devices.end()) {
+            QStringList names;
+            for (const DeviceRegistry::Device& device : devices)
+                names.append(device.Name);
+            Usage(QStringLiteral("unknown device \"%1\"; registered devices: %2")
+                      .arg(name, names.isEmpty() ? QStringLiteral("none (%1 lists no devices)")
+                                                       .arg(workdir.filePath("Dev.conf"))
+                                                 : names.join(QStringLiteral(", "))));
+            return std::nullopt;
+        }
+        file_name = found->File_Name;
+    }
+    // The decoder's own rule names the file: "Device/" followed by the registry value.
+    const QString template_path = PacketDecoder(file_name).Template_Path;
+    return Template_Choice{name, template_path, workdir.filePath(template_path)};
+}
+
+int Command::Check(const Template_Choice& choice) {
+    QFile file(choice.Load_Path);
+    if (QFileInfo(choice.Load_Path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        Out.Append_Utf8(QStringLiteral("%1: cannot open the file\n").arg(choice.Template_Path));
+        return Finish(DecodeCommand::Not_All_Decoded);
+    }
+    const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.readAll());
+    for (const TemplateLinter::Finding& finding : findings)
+        Out.Append_Utf8(choice.Template_Path + QStringLiteral(": ") + finding.Line() + u'\n');
+    return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
+}
+
+int Command::Decode(const Template_Choice& choice, const QStringList& pastes) {
+    // The conversion's diagnostic line is for the window's debug log; here standard error holds
+    // only the messages.
+    QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
+    DecodeSession::Setup setup;
+    setup.Device_Name = choice.Device_Name;
+    setup.Template_Path = choice.Template_Path;
+    setup.File = DeviceTemplateFile::Load(choice.Load_Path);
+    setup.Output_Format =
+        Parser.isSet(Json_Option) ? DecodeSession::Format::Json : DecodeSession::Format::Text;
+    DecodeSession session(std::move(setup), Out, Err);
+
+    bool read_ok = true;
+    if (pastes.isEmpty()) {
+        read_ok = Decode_Standard_Input(session);
+    } else {
+        for (const QString& paste : pastes) {
+            session.Decode(paste);
+            session.Packet_Done();
+        }
+    }
+    if (!read_ok)
+        Err.Append(QByteArrayView("kivo-decode: cannot read standard input\n"));
+    return Finish(session.Failures() == 0 && read_ok ? DecodeCommand::All_Decoded
+                                                     : DecodeCommand::Not_All_Decoded);
+}
+
+bool Is_Blank(QByteArrayView line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+bool Command::Decode_Standard_Input(DecodeSession& session) {
+    LineReader reader(In_Fd, [this] {
+        Out.Flush();
+        Err.Flush();
+    });
+    QByteArrayView line;
+    while (reader.Next(line)) {
+        if (Is_Blank(line))
+            continue;
+        session.Decode(QString::fromUtf8(line));
+        session.Packet_Done();
+    }
+    return !reader.Read_Failed();
+}
+
+} // namespace
+
+int DecodeCommand::Run(const QStringList& arguments, int in_fd, int out_fd, int err_fd) {
+    return Command(in_fd, out_fd, err_fd).Run(arguments);
+}

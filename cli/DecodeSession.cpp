@@ -1,0 +1,92 @@
+#include "DecodeSession.h"
+
+#include "JsonRecord.h"
+#include "OutputBuffer.h"
+
+namespace {
+
+// Ignores the pane operations: in JSON mode the record is written from the conversion's result.
+class Discard_Output : public PacketConversion::Output {
+  public:
+    void Clear() override {}
+    void Insert(const QString&) override {}
+};
+
+} // namespace
+
+DecodeSession::DecodeSession(Setup setup, OutputBuffer& out, OutputBuffer& messages)
+    : Config(std::move(setup)), Out(out), Messages(messages),
+      Reporter([this](const UserMessage& message) { Report(message); }),
+      Decoder(QString(), Reporter), Writer(Config.Device_Name) {
+    Decoder.Template_Path = Config.Template_Path;
+}
+
+void DecodeSession::Report(const UserMessage& message) {
+    Messages.Append_Utf8(message.Title);
+    Messages.Append(QByteArrayView(": ", 2));
+    Messages.Append_Utf8(message.Text);
+    Messages.Append('\n');
+    if (Config.Output_Format == Format::Json)
+        Packet_Messages.append(message);
+}
+
+DecodedPacket DecodeSession::Parse(const QString& hex_text) const {
+    if (!Config.File) {
+        // As the window, which reads the file at every conversion and fails every time.
+        Reporter(PacketDecoder::Open_Failure_Message(Config.Template_Path));
+        return {};
+    }
+    return Decoder.Parse_Packet(*Config.File, hex_text);
+}
+
+bool DecodeSession::Decode(const QString& paste) {
+    const bool decoded =
+        Config.Output_Format == Format::Json ? Decode_Json(paste) : Decode_Text(paste);
+    if (!decoded)
+        ++Failure_Count;
+    return decoded;
+}
+
+// The steps of PacketConversion::Run, in its order, with the result written straight to UTF-8.
+// The tests compare this output with Run's, paste by paste.
+bool DecodeSession::Decode_Text(const QString& paste) {
+    const QString cleaned = PacketConversion::Clean_Input(paste);
+    if (cleaned.isEmpty()) {
+        Reporter(PacketConversion::Empty_Input_Message());
+        return false;
+    }
+    const PacketConversion::Detection detection = PacketConversion::Detect_Base64(cleaned);
+    qCDebug(Conversion_Log) << detection.Captured
+                            << (detection.Found() ? detection.Captured.first() : QString());
+    QString hex_text = cleaned;
+    if (detection.Found()) {
+        hex_text = PacketConversion::Hex_From_Base64(cleaned);
+        Out.Append_Utf8(PacketConversion::To_Hex_Line(hex_text));
+    }
+    const DecodedPacket packet = Parse(hex_text);
+    if (packet.isEmpty()) {
+        Reporter(PacketConversion::Not_Decoded_Message());
+        return false;
+    }
+    Writer.Append(Out, packet);
+    return true;
+}
+
+bool DecodeSession::Decode_Json(const QString& paste) {
+    Packet_Messages.clear();
+    Discard_Output discard;
+    const PacketConversion::Result result = PacketConversion::Run(
+        paste, Config.Device_Name, [this](const QString& hex) { return Parse(hex); }, Reporter,
+        discard);
+    Out.Append(
+        QByteArrayView(JsonRecord::Line(paste, Config.Device_Name, result, Packet_Messages)));
+    Out.Append('\n');
+    return result.State == PacketConversion::Outcome::Decoded;
+}
+
+void DecodeSession::Packet_Done() {
+    if (Out.Is_Terminal() || Messages.Is_Terminal()) {
+        Out.Flush();
+        Messages.Flush();
+    }
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "DeviceTemplateFile.h"
+#include "PacketConversion.h"
+#include "PacketDecoder.h"
+#include "UserMessage.h"
+#include "Utf8ResultWriter.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class OutputBuffer;
+
+// Decodes pastes one after the other with one template file, loaded once, and prints each as the
+// window would: the text of its output pane to `out`, every message it would show in a box to
+// `messages` as one line "<title>: <text>".
+class DecodeSession {
+  public:
+    enum class Format { Text, Json };
+
+    struct Setup {
+        QString Device_Name;                    // printed in the header line
+        QString Template_Path;                  // names the template file in messages
+        std::optional<DeviceTemplateFile> File; // nothing when the file cannot be opened
+        Format Output_Format = Format::Text;
+    };
+
+    DecodeSession(Setup setup, OutputBuffer& out, OutputBuffer& messages);
+
+    // Decodes one paste; false when it was not decoded (empty, no template, no file).
+    bool Decode(const QString& paste);
+    // Flushes both outputs when either is a terminal, so each packet shows as soon as it is done.
+    void Packet_Done();
+
+    qint64 Failures() const { return Failure_Count; }
+
+  private:
+    bool Decode_Text(const QString& paste);
+    bool Decode_Json(const QString& paste);
+    DecodedPacket Parse(const QString& hex_text) const;
+    void Report(const UserMessage& message);
+
+    Setup Config;
+    OutputBuffer& Out;
+    OutputBuffer& Messages;
+    MessageReporter Reporter;
+    PacketDecoder Decoder;
+    Utf8ResultWriter Writer;
+    QList<UserMessage> Packet_Messages; // the current packet's, for the JSON record
+    qint64 Failure_Count = 0;
+};

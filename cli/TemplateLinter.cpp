@@ -1,0 +1,196 @@
+#include "TemplateLinter.h"
+
+#include "DeviceTemplateFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace {
+
+using Finding = TemplateLinter::Finding;
+
+const QString Bit_Marker = QStringLiteral("bit");
+
+Finding Field_Finding(int index, const QString& field_name, const QString& text) {
+    return {index, true, field_name, text};
+}
+
+Finding Template_Finding(int index, const QString& text) {
+    return {index, false, QString(), text};
+}
+
+// The bytes [Begin, End) a field occupies.
+struct Byte_Range {
+    qint64 Begin = 0;
+    qint64 End = 0;
+    QString Name;
+};
+
+QString Bytes_Text(qint64 begin, qint64 end) {
+    return QStringLiteral("bytes %1..%2").arg(begin).arg(end - 1);
+}
+
+void Lint_Bitmap(int index, const ByteFieldEntry& field, QList<Finding>& findings) {
+    for (const BitFieldEntry& bit : field.Bitmap) {
+        const QString bit_name = bit.Name.mid(Bit_Marker.size()); // as the template writes it
+        const qint64 first = bit.Num_Bit;
+        const qint64 end = first + bit.Size;
+        if (bit.Size <= 0) {
+            findings.append(
+                Field_Finding(index, field.Name,
+                              QStringLiteral("bit field \"%1\" has size %2 and shows no bits")
+                                  .arg(bit_name, QString::number(bit.Size))));
+        } else if (first < 0 || end > 8) {
+            findings.append(Field_Finding(
+                index, field.Name,
+                QStringLiteral("bit field \"%1\" covers bits %2..%3, outside 0..7")
+                    .arg(bit_name, QString::number(first), QString::number(end - 1))));
+        }
+    }
+}
+
+// The field's bytes, or nothing for a field that occupies none; reports fields outside the packet.
+std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_template,
+                                     const ByteFieldEntry& field, QList<Finding>& findings) {
+    if (field.Name.contains(Bit_Marker))
+        findings.append(
+            Field_Finding(index, field.Name,
+                          QStringLiteral("the name contains \"bit\": it prints as an indented bit "
+                                         "field with \"bit\" removed")));
+    if (field.Has_Bitmap)
+        Lint_Bitmap(index, field, findings);
+    const qint64 total = packet_template.Total_Size;
+    if (field.Size == -1 && !field.Has_Bitmap) {
+        if (!packet_template.Has_Min_Size) {
+            findings.append(Field_Finding(
+                index, field.Name, QStringLiteral("size -1 in a template without min_size")));
+            return std::nullopt;
+        }
+        const qint64 begin = std::max<qint64>(qint64(packet_template.Min_Size) - 1, 0);
+        return begin < total ? std::optional<Byte_Range>({begin, total, field.Name}) : std::nullopt;
+    }
+    if (field.Size <= 0)
+        return std::nullopt;
+    const qint64 begin = field.Num_Byte;
+    const qint64 end = begin + field.Size;
+    if (begin < 0) {
+        findings.append(Field_Finding(
+            index, field.Name, QStringLiteral("starts at byte %1, before the packet").arg(begin)));
+        return std::nullopt;
+    }
+    if (end > total)
+        findings.append(Field_Finding(index, field.Name,
+                                      QStringLiteral("%1 reach beyond total_size %2")
+                                          .arg(Bytes_Text(begin, end))
+                                          .arg(total)));
+    return Byte_Range{begin, end, field.Name};
+}
+
+// Sorted by their first byte, each range is compared with the one reaching furthest before it.
+void Lint_Overlaps(int index, QList<Byte_Range> ranges, QList<Finding>& findings) {
+    std::stable_sort(ranges.begin(), ranges.end(),
+                     [](const Byte_Range& a, const Byte_Range& b) { return a.Begin < b.Begin; });
+    const Byte_Range* furthest = nullptr;
+    for (const Byte_Range& range : ranges) {
+        if (furthest && range.Begin < furthest->End) {
+            findings.append(
+                Field_Finding(index, range.Name,
+                              QStringLiteral("%1 overlap field \"%2\" (%3)")
+                                  .arg(Bytes_Text(range.Begin, range.End), furthest->Name,
+                                       Bytes_Text(furthest->Begin, furthest->End))));
+        }
+        if (!furthest || range.End > furthest->End)
+            furthest = &range;
+    }
+}
+
+// The type bytes a template accepts by itself, before later templates are considered.
+std::set<int> Accepted_Types(const PacketTemplate& packet_template) {
+    std::set<int> types;
+    if (packet_template.Is_Type_Array) {
+        for (const TypeEntry& entry : packet_template.Types) {
+            if (entry.T >= 0 && entry.T <= 255)
+                types.insert(entry.T);
+        }
+    } else if (packet_template.Packet_Type == -1) {
+        for (int type = 0; type < 256; ++type)
+            types.insert(type);
+    } else if (packet_template.Packet_Type >= 0 && packet_template.Packet_Type <= 255) {
+        types.insert(packet_template.Packet_Type);
+    }
+    return types;
+}
+
+void Lint_Selection(const DeviceTemplateFile& file, QList<Finding>& findings) {
+    for (int index = 0; index < file.Templates().size(); ++index) {
+        const std::set<int> types = Accepted_Types(file.Templates().at(index));
+        if (types.empty()) {
+            findings.append(Template_Finding(
+                index, QStringLiteral("accepts no type byte 0..255: never selected")));
+            continue;
+        }
+        std::set<int> winners;
+        for (int type : types)
+            winners.insert(file.Select(type).Index);
+        if (winners.count(index))
+            continue;
+        QStringList names;
+        for (int winner : winners)
+            names.append(QString::number(winner));
+        findings.append(Template_Finding(
+            index, QStringLiteral("never selected: shadowed by template %1 (a later "
+                                  "template that accepts the same types wins)")
+                       .arg(names.join(QStringLiteral(", ")))));
+    }
+}
+
+std::optional<Finding> Lint_Document(const QByteArray& document) {
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(document, &error);
+    if (error.error != QJsonParseError::NoError)
+        return Template_Finding(-1, QStringLiteral("invalid JSON: %1 at offset %2")
+                                        .arg(error.errorString(), QString::number(error.offset)));
+    if (!json.isObject())
+        return Template_Finding(-1, QStringLiteral("the root is not a JSON object"));
+    if (!json.object().value(QLatin1String("packet_data")).isArray())
+        return Template_Finding(-1, QStringLiteral("no packet_data array"));
+    return std::nullopt;
+}
+
+} // namespace
+
+QString TemplateLinter::Finding::Line() const {
+    if (Template_Index < 0)
+        return QStringLiteral("document: ") + Text;
+    const QString index = QString::number(Template_Index);
+    if (!Of_Field)
+        return QStringLiteral("template %1: %2").arg(index, Text);
+    return QStringLiteral("template %1, field \"%2\": %3").arg(index, Field_Name, Text);
+}
+
+QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) {
+    QList<Finding> findings;
+    if (const std::optional<Finding> problem = Lint_Document(document)) {
+        findings.append(*problem);
+        return findings;
+    }
+    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(document);
+    for (int index = 0; index < file.Templates().size(); ++index) {
+        const PacketTemplate& packet_template = file.Templates().at(index);
+        QList<Byte_Range> ranges;
+        for (const ByteFieldEntry& field : packet_template.Data) {
+            if (const std::optional<Byte_Range> range =
+                    Lint_Field(index, packet_template, field, findings))
+                ranges.append(*range);
+        }
+        Lint_Overlaps(index, ranges, findings);
+    }
+    Lint_Selection(file, findings);
+    return findings;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Finds the mistakes in a template file that decoding would not report: fields outside the
+// packet, overlapping fields, variable tails without `min_size`, bit fields outside the byte,
+// byte-field names that print as bit fields, templates that are never selected, and documents
+// that are not template files at all. Pure: takes any bytes, never fails.
+class TemplateLinter {
+  public:
+    struct Finding {
+        int Template_Index = -1; // the element of `packet_data`; -1 for the document as a whole
+        bool Of_Field = false;   // about one field of the template, named by Field_Name
+        QString Field_Name;
+        QString Text;
+
+        // "template 1, field "Status": ...", "template 0: ...", or "document: ...".
+        QString Line() const;
+        friend bool operator==(const Finding&, const Finding&) = default;
+    };
+
+    static QList<Finding> Lint(const QByteArray& document);
+};

@@ -1,0 +1,72 @@
+#include "Utf8ResultWriter.h"
+
+#include "OutputBuffer.h"
+#include "ResultRenderer.h"
+
+#include <cstdint>
+
+namespace {
+
+// The one line ResultRenderer prints for a single field, without its line feed.
+QString Rendered_Line(const QString& name, const QString& value) {
+    const QString text = ResultRenderer::Render_Result(QString(), {{name, value}});
+    // "\t\t\t\n" + line + "\n" + "\n\n"
+    return text.sliced(4, text.size() - 4 - 3);
+}
+
+} // namespace
+
+Utf8ResultWriter::Utf8ResultWriter(const QString& device_name) {
+    const QString header = ResultRenderer::Render_Result(device_name, {});
+    Header = header.left(header.size() - 2).toUtf8(); // without the trailer
+}
+
+// A time field shows the same date for every text that is not a number, so two such values give
+// the same line; any other field shows its value, so they give different lines.
+bool Utf8ResultWriter::Shows_As_Time(const QString& name) {
+    return Rendered_Line(name, QString()) == Rendered_Line(name, QStringLiteral("x"));
+}
+
+Utf8ResultWriter::Name_Entry Utf8ResultWriter::Describe(const QString& name) {
+    Name_Entry entry;
+    entry.Name = name;
+    const QString empty_line = Rendered_Line(name, QString());
+    entry.Is_Time = Shows_As_Time(name);
+    const qsizetype value_size = entry.Is_Time ? ResultRenderer::Render_Time(QString()).size() : 0;
+    entry.Prefix = empty_line.left(empty_line.size() - value_size).toUtf8();
+    return entry;
+}
+
+const Utf8ResultWriter::Name_Entry& Utf8ResultWriter::Entry_For(const QString& name) {
+    const auto address = reinterpret_cast<std::uintptr_t>(name.constData());
+    std::size_t slot = static_cast<std::size_t>((address >> 3) * 0x9E3779B97F4A7C15ULL >> 54);
+    for (int probe = 0; probe < Table_Size; ++probe, slot = (slot + 1) % Table_Size) {
+        Name_Entry& entry = Table[slot];
+        if (entry.Name.constData() == name.constData() && !entry.Prefix.isEmpty())
+            return entry;
+        if (entry.Prefix.isEmpty()) {
+            // A free slot: remember the name while the table is at most half full.
+            if (Table_Used >= Table_Size / 2)
+                break;
+            entry = Describe(name);
+            ++Table_Used;
+            return entry;
+        }
+    }
+    Scratch = Describe(name);
+    return Scratch;
+}
+
+void Utf8ResultWriter::Append(OutputBuffer& out, const DecodedPacket& packet) {
+    out.Append(QByteArrayView(Header));
+    for (const DecodedField& field : packet) {
+        const Name_Entry& entry = Entry_For(field.Name);
+        out.Append(QByteArrayView(entry.Prefix));
+        if (entry.Is_Time)
+            out.Append_Utf8(ResultRenderer::Render_Time(field.Value));
+        else
+            out.Append_Utf8(field.Value);
+        out.Append('\n');
+    }
+    out.Append(QByteArrayView("\n\n", 2));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "DecodedField.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+class OutputBuffer;
+
+// Writes a decoded packet as UTF-8, byte for byte the text ResultRenderer makes, without building
+// that text first. How a field's name is shown (indented bit field, time field, plain field) is
+// learnt from ResultRenderer itself, once per distinct name, and remembered.
+class Utf8ResultWriter {
+  public:
+    explicit Utf8ResultWriter(const QString& device_name);
+
+    void Append(OutputBuffer& out, const DecodedPacket& packet);
+
+    // True when the window prints a field of this name with its value as a date.
+    static bool Shows_As_Time(const QString& name);
+
+  private:
+    struct Name_Entry {
+        QString Name;      // holds the name's storage, so its address stays this name's
+        QByteArray Prefix; // the line up to the value, "Name: --- " or "\tName: --- "
+        bool Is_Time = false;
+    };
+
+    static Name_Entry Describe(const QString& name);
+    const Name_Entry& Entry_For(const QString& name);
+
+    QByteArray Header;
+    // Names seen so far, looked up by the address of their shared storage: the decoder hands out
+    // the template's own name texts, so each distinct name has one address for the whole run.
+    static constexpr int Table_Size = 1024;
+    std::array<Name_Entry, Table_Size> Table;
+    int Table_Used = 0;
+    Name_Entry Scratch;
+};
