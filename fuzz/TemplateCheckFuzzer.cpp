@@ -1,0 +1,45 @@
+// Fuzzes the template linter behind `kivo-decode --check` with arbitrary bytes taken as a
+// template document.
+
+#include "DeviceTemplateFile.h"
+#include "TemplateLinter.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void Require(bool condition, const char* invariant) {
+    if (condition)
+        return;
+    std::fprintf(stderr, "invariant broken: %s\n", invariant);
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray document(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(document);
+    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(document);
+
+    bool document_reported = false;
+    for (const TemplateLinter::Finding& finding : findings) {
+        Require(finding.Template_Index >= -1 && finding.Template_Index < file.Templates().size(),
+                "a finding names an existing template or the document");
+        Require(!finding.Text.isEmpty(), "a finding says what is wrong");
+        const QString line = finding.Line();
+        Require(line.startsWith(finding.Template_Index < 0 ? QLatin1String("document")
+                                                           : QLatin1String("template ")),
+                "a finding's line starts with what it is about");
+        Require(line.contains(finding.Text), "a finding's line holds its text");
+        document_reported = document_reported || finding.Template_Index < 0;
+    }
+    Require(file.Is_Valid_Document() || document_reported,
+            "a document that is not a template file is reported");
+    Require(TemplateLinter::Lint(document) == findings, "the linter is deterministic");
+    return 0;
+}
