@@ -219,9 +219,12 @@ class PacketBuilderTest : public QObject {
         Click(a);
         Press(u"Удалить элемент"_qs);
         QCOMPARE(Rows(), 2);
+        QTreeWidgetItem* highlighted = Tree->currentItem();
+        QVERIFY(highlighted);
         Press(u"Поле данных(бит)"_qs);
         Press(u"Поле данных(байт)"_qs);
         QCOMPARE(Rows(), 2);
+        QCOMPARE(Tree->currentItem(), highlighted); // no row was made anywhere
 
         Click(b0); // a byte field while no packet type is current
         b0->setText(1, u"9"_qs);
