@@ -233,7 +233,7 @@ bool Command::Decode_Standard_Input(DecodeSession& session) {
     while (reader.Next(line)) {
         if (Is_Blank(line))
             continue;
-        session.Decode(QString::fromUtf8(line));
+        session.Decode_Line(line);
         session.Packet_Done();
     }
     return !reader.Read_Failed();

@@ -19,6 +19,10 @@ DecodeSession::DecodeSession(Setup setup, OutputBuffer& out, OutputBuffer& messa
       Reporter([this](const UserMessage& message) { Report(message); }),
       Decoder(QString(), Reporter), Writer(Config.Device_Name) {
     Decoder.Template_Path = Config.Template_Path;
+    const QString hex_line = PacketConversion::To_Hex_Line(QStringLiteral("\x01"));
+    const qsizetype at = hex_line.indexOf(u'\x01');
+    Hex_Line_Prefix = hex_line.left(at).toUtf8();
+    Hex_Line_Suffix = hex_line.mid(at + 1).toUtf8();
 }
 
 void DecodeSession::Report(const UserMessage& message) {
@@ -40,29 +44,49 @@ DecodedPacket DecodeSession::Parse(const QString& hex_text) const {
 }
 
 bool DecodeSession::Decode(const QString& paste) {
-    const bool decoded =
-        Config.Output_Format == Format::Json ? Decode_Json(paste) : Decode_Text(paste);
+    const bool decoded = Config.Output_Format == Format::Json
+                             ? Decode_Json(paste)
+                             : Decode_Text(paste, Scanner.Scan(paste));
     if (!decoded)
         ++Failure_Count;
     return decoded;
 }
 
-// The steps of PacketConversion::Run, in its order, with the result written straight to UTF-8.
-// The tests compare this output with Run's, paste by paste.
-bool DecodeSession::Decode_Text(const QString& paste) {
-    const QString cleaned = PacketConversion::Clean_Input(paste);
+bool DecodeSession::Decode_Line(QByteArrayView line) {
+    const PasteScanner::Traits traits = Scanner.Assign_Utf8(Line_Text, line);
+    if (Config.Output_Format == Format::Json)
+        return Decode(Line_Text);
+    const bool decoded = Decode_Text(Line_Text, traits);
+    if (!decoded)
+        ++Failure_Count;
+    return decoded;
+}
+
+// The steps of PacketConversion::Run, in its order, with the result written straight to UTF-8;
+// steps that cannot change this paste are skipped. The tests compare this output with Run's,
+// paste by paste.
+bool DecodeSession::Decode_Text(const QString& paste, PasteScanner::Traits traits) {
+    QString cleaned_copy;
+    if (traits.Needs_Cleaning)
+        cleaned_copy = PacketConversion::Clean_Input(paste);
+    const QString& cleaned = traits.Needs_Cleaning ? cleaned_copy : paste;
     if (cleaned.isEmpty()) {
         Reporter(PacketConversion::Empty_Input_Message());
         return false;
     }
-    const PacketConversion::Detection detection = PacketConversion::Detect_Base64(cleaned);
+    const PacketConversion::Detection detection = traits.May_Be_Base64
+                                                      ? PacketConversion::Detect_Base64(cleaned)
+                                                      : PacketConversion::Detection();
     qCDebug(Conversion_Log) << detection.Captured
                             << (detection.Found() ? detection.Captured.first() : QString());
-    QString hex_text = cleaned;
+    QString decoded_hex;
     if (detection.Found()) {
-        hex_text = PacketConversion::Hex_From_Base64(cleaned);
-        Out.Append_Utf8(PacketConversion::To_Hex_Line(hex_text));
+        decoded_hex = PacketConversion::Hex_From_Base64(cleaned);
+        Out.Append(QByteArrayView(Hex_Line_Prefix));
+        Out.Append_Utf8(decoded_hex);
+        Out.Append(QByteArrayView(Hex_Line_Suffix));
     }
+    const QString& hex_text = detection.Found() ? decoded_hex : cleaned;
     const DecodedPacket packet = Parse(hex_text);
     if (packet.isEmpty()) {
         Reporter(PacketConversion::Not_Decoded_Message());

@@ -3,6 +3,7 @@
 #include "DeviceTemplateFile.h"
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
+#include "PasteScanner.h"
 #include "UserMessage.h"
 #include "Utf8ResultWriter.h"
 
@@ -31,13 +32,15 @@ class DecodeSession {
 
     // Decodes one paste; false when it was not decoded (empty, no template, no file).
     bool Decode(const QString& paste);
+    // The same for one line of UTF-8 input.
+    bool Decode_Line(QByteArrayView line);
     // Flushes both outputs when either is a terminal, so each packet shows as soon as it is done.
     void Packet_Done();
 
     qint64 Failures() const { return Failure_Count; }
 
   private:
-    bool Decode_Text(const QString& paste);
+    bool Decode_Text(const QString& paste, PasteScanner::Traits traits);
     bool Decode_Json(const QString& paste);
     DecodedPacket Parse(const QString& hex_text) const;
     void Report(const UserMessage& message);
@@ -48,6 +51,10 @@ class DecodeSession {
     MessageReporter Reporter;
     PacketDecoder Decoder;
     Utf8ResultWriter Writer;
+    PasteScanner Scanner;
+    QByteArray Hex_Line_Prefix; // To_Hex_Line's text before and after the hex text
+    QByteArray Hex_Line_Suffix;
+    QString Line_Text;                  // reused for every input line
     QList<UserMessage> Packet_Messages; // the current packet's, for the JSON record
     qint64 Failure_Count = 0;
 };

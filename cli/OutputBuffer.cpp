@@ -1,5 +1,9 @@
 #include "OutputBuffer.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -37,17 +41,15 @@ char* OutputBuffer::Reserve(qsizetype size) {
     return Data + Used;
 }
 
-void OutputBuffer::Append(QByteArrayView bytes) {
-    if (bytes.size() > Capacity - Used) {
-        Flush();
-        if (bytes.size() > Capacity) {
-            // Too big to buffer: write it straight through.
-            Write_All(bytes.data(), bytes.size());
-            return;
-        }
+void OutputBuffer::Append_Large(QByteArrayView bytes) {
+    Flush();
+    if (bytes.size() > Capacity) {
+        // Too big to buffer: write it straight through.
+        Write_All(bytes.data(), bytes.size());
+        return;
     }
-    std::memcpy(Data + Used, bytes.data(), static_cast<size_t>(bytes.size()));
-    Used += bytes.size();
+    std::memcpy(Data, bytes.data(), static_cast<size_t>(bytes.size()));
+    Used = bytes.size();
 }
 
 void OutputBuffer::Append_Utf8(QStringView text) {
@@ -61,6 +63,20 @@ void OutputBuffer::Append_Utf8(QStringView text) {
         char* const start = out;
         const qsizetype end = i + slice;
         while (i < end) {
+#if defined(__SSE2__)
+            // Eight ASCII characters at a time: the common case of digits and Latin names.
+            if (end - i >= 8) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                const __m128i high = _mm_and_si128(units, _mm_set1_epi16(-0x80));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                                     _mm_packus_epi16(units, units));
+                    out += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+#endif
             const char16_t c = in[i];
             if (c < 0x80) {
                 *out++ = static_cast<char>(c);

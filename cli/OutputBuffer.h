@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <cstring>
+
 // A write buffer in front of a file descriptor: output leaves in large blocks, never a line at a
 // time, unless the owner flushes. Text is written as UTF-8.
 class OutputBuffer {
@@ -13,7 +15,14 @@ class OutputBuffer {
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
 
-    void Append(QByteArrayView bytes);
+    void Append(QByteArrayView bytes) {
+        if (bytes.size() <= Capacity - Used) {
+            std::memcpy(Data + Used, bytes.data(), static_cast<size_t>(bytes.size()));
+            Used += bytes.size();
+        } else {
+            Append_Large(bytes);
+        }
+    }
     void Append(char character) {
         if (Used == Capacity)
             Flush();
@@ -32,6 +41,7 @@ class OutputBuffer {
     // Room for at least `size` more bytes, flushing first if needed.
     char* Reserve(qsizetype size);
     void Write_All(const char* bytes, qsizetype size);
+    void Append_Large(QByteArrayView bytes);
 
     int Fd;
     QByteArray Storage;

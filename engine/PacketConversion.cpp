@@ -40,7 +40,17 @@ QString PacketConversion::Hex_From_Base64(const QString& cleaned) {
         cleaned.toLocal8Bit(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return QString();
-    return QString::fromLatin1(decoded.decoded.toHex());
+    // What QByteArray::toHex writes (two lower-case digits per byte, no separator), straight into
+    // the result: one buffer less for every base64 paste.
+    static constexpr char16_t Digits[] = u"0123456789abcdef";
+    QString hex(2 * decoded.decoded.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(hex.data());
+    for (const char byte : decoded.decoded) {
+        const auto value = static_cast<unsigned char>(byte);
+        *out++ = Digits[value >> 4];
+        *out++ = Digits[value & 0x0F];
+    }
+    return hex;
 }
 
 QString PacketConversion::To_Hex_Line(const QString& hex_text) {

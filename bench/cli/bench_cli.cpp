@@ -1,0 +1,87 @@
+// Throughput of kivo-decode end to end: a log of generated Sensor-1 packets (types 01, 02, 03 and
+// the catch-all, hex and base64 mixed) read from a file, decoded, and printed as text to
+// /dev/null, through the same command the executable runs.
+//
+//   bench_cli                        the benchmark
+//   bench_cli --write-log FILE N     writes N generated packets to FILE and a workspace beside
+//                                    it (FILE's directory), for timing the executable itself
+#include "DecodeCommand.h"
+#include "SamplePackets.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool Write_Log(const QString& path, qint64 count) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937 random(20231114);
+    QByteArray block;
+    for (qint64 i = 0; i < count; ++i) {
+        block += SamplePackets::Random_Paste(random).toLatin1();
+        block += '\n';
+        if (block.size() > (1 << 20)) {
+            file.write(block);
+            block.clear();
+        }
+    }
+    return file.write(block) == block.size() &&
+           SamplePackets::Write_Workspace(QFileInfo(path).absolutePath());
+}
+
+void Decode_Log(benchmark::State& state, const QStringList& extra_arguments) {
+    const qint64 count = state.range(0);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("packets.txt"));
+    if (!dir.isValid() || !Write_Log(log, count)) {
+        state.SkipWithError("cannot write the packet log");
+        return;
+    }
+    const int null_fd = ::open("/dev/null", O_WRONLY);
+    const QStringList arguments =
+        QStringList{QStringLiteral("kivo-decode"), QStringLiteral("-C"), dir.path(),
+                    QStringLiteral("-d"), QStringLiteral("Sensor-1")} +
+        extra_arguments;
+    for (auto _ : state) {
+        const int in_fd = ::open(QFile::encodeName(log).constData(), O_RDONLY);
+        const int status = DecodeCommand::Run(arguments, in_fd, null_fd, null_fd);
+        ::close(in_fd);
+        if (status == DecodeCommand::Usage_Error)
+            state.SkipWithError("usage error");
+    }
+    ::close(null_fd);
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void BM_Decode_Text(benchmark::State& state) {
+    Decode_Log(state, {});
+}
+void BM_Decode_Json(benchmark::State& state) {
+    Decode_Log(state, {QStringLiteral("--json")});
+}
+
+BENCHMARK(BM_Decode_Text)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Decode_Json)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--write-log") == 0)
+        return Write_Log(QString::fromLocal8Bit(argv[2]), std::atoll(argv[3])) ? 0 : 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
