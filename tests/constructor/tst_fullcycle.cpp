@@ -56,10 +56,7 @@ class FullCycleTest : public QObject {
   private:
     void Build_And_Save(MainWindow& window) {
         Press(&window, u"Конструктор"_qs);
-        PacketBuilder* builder = nullptr;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* candidate = qobject_cast<PacketBuilder*>(top))
-                builder = candidate;
+        auto* builder = qobject_cast<PacketBuilder*>(QApplication::activeModalWidget());
         QVERIFY(builder && builder->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(builder));
 
