@@ -2,6 +2,7 @@
 
 #include "PacketBuilder.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -49,8 +50,13 @@ QTreeWidgetItem* BuilderDriver::Add_Row(QPushButton* button, int editor_column,
         return nullptr;
     auto* editor = qobject_cast<QLineEdit*>(Tree->indexWidget(Tree->currentIndex()));
     if (editor) {
-        editor->setText(cells.value(editor_column));
+        const QString text = cells.value(editor_column);
+        editor->setText(text);
         QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits the editor's text from a queued call, once the key is handled.
+        QCoreApplication::processEvents();
+        if (!QTest::qWaitFor([&] { return row->text(editor_column) == text; }))
+            return nullptr;
     }
     for (int column = 0; column < 3; ++column) {
         if (column != editor_column || !editor)
