@@ -144,8 +144,12 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(type->text(1), u"2"_qs);
         second->setText(1, u"3"_qs);
         QCOMPARE(type->text(1), u"5"_qs);
-        QCOMPARE(Add_Byte(u"1"_qs, {})->text(0), u"5"_qs);
+        QTreeWidgetItem* last = Add_Byte(u"1"_qs, {});
+        QCOMPARE(last->text(0), u"5"_qs);
         QCOMPARE(type->text(1), u"6"_qs);
+        last->setText(0, u"2147483647"_qs); // the end lies past the 32-bit range
+        QCOMPARE(type->text(1), u"2147483648"_qs);
+        QCOMPARE(Add_Byte({}, {})->text(0), u"6"_qs);
     }
 
     // Only the last byte field of the current packet type moves the size and the numbering.
