@@ -162,16 +162,9 @@ class TestMainWindow : public QObject {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QList<ShownBox>>("boxes");
-        const QString other = QStringLiteral("\t\t\tSensor-1\nТип пакета: --- Other\n");
 
         QTest::newRow("telemetry") << "Sensor-1"
                                    << "0100F15365FBFF05" << Telemetry_Output << QList<ShownBox>{};
-        QTest::newRow("white space removed")
-            << "Sensor-1"
-            << " 0100 F153\t65FB\nFF05 " << Telemetry_Output << QList<ShownBox>{};
-        QTest::newRow("upper case kept") << "Sensor-1"
-                                         << "7f0A0b" << other + "Payload: --- 0A0b\n\n\n"
-                                         << QList<ShownBox>{};
         QTest::newRow("length error")
             << "Sensor-1"
             << "01AABB"
@@ -187,11 +180,6 @@ class TestMainWindow : public QObject {
             << "AQID"
             << "to HEX - 010203\n\n\t\t\tSensor-1\nERROR: --- Не верный размер парадаваемого "
                "пакета. Ожидаемый: 8, фактический: 3\n\n\n"
-            << QList<ShownBox>{};
-        QTest::newRow("0x prefix is base64")
-            << "Sensor-1"
-            << "0x7F"
-            << "to HEX - d31ec5\n\n" + other + "Payload: --- 1ec5\n\n\n"
             << QList<ShownBox>{};
         QTest::newRow("invalid base64")
             << "Часы"
