@@ -101,6 +101,23 @@ int Unsigned_16(QStringView payload, qsizetype high_byte, qsizetype low_byte) {
     return (high < 0 || low < 0) ? 0 : (high << 8) | low;
 }
 
+// Appends one field per bitmap entry, each holding the bits of `value`'s lowest 8 bits that its
+// range covers. Appending into the caller's list saves a list per decoded bit map.
+void Append_Bits(DecodedPacket& out, const QList<BitFieldEntry>& bitmap, const QString& value) {
+    const int low_byte = HexText::Low_Byte_Of_Decimal(value);
+    QChar bit_string[8];
+    for (int bit = 0; bit < 8; ++bit)
+        bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
+
+    for (const BitFieldEntry& entry : bitmap) {
+        // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
+        const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
+        const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
+        out.append(
+            {entry.Name, end > first ? QString(bit_string + first, end - first) : QString()});
+    }
+}
+
 } // namespace
 
 PacketDecoder::PacketDecoder(const QString& file_name, MessageReporter reporter)
@@ -149,8 +166,12 @@ DecodedPacket PacketDecoder::Parse_Packet(const DeviceTemplateFile& file,
                      .arg(QString::number(total), QString::number(length))}};
     }
 
+    // One allocation for the whole result: the type line, every field and every bit field.
+    qsizetype output_size = 1 + packet_template.Data.size();
+    for (const ByteFieldEntry& field : packet_template.Data)
+        output_size += field.Bitmap.size();
     DecodedPacket result;
-    result.reserve(1 + packet_template.Data.size());
+    result.reserve(output_size);
     result.append({Type_Field_Name, selection.Type_Name});
     const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;
     for (const ByteFieldEntry& field : packet_template.Data)
@@ -164,12 +185,13 @@ void PacketDecoder::Append_Field(DecodedPacket& result, const ByteFieldEntry& fi
         result.append({field.Name, QString()});
         const QString value =
             Read_Number(packet, field.Num_Byte, field.Size, ByteOrder::Little_Endian);
-        if (value.isEmpty()) {
-            // The field lies outside the packet: its bit fields have no bits either.
+        if (field.Size > 0 && value.isEmpty()) {
+            // The field lies outside the packet: its bit fields have no bits either. A field of
+            // size 0 or less has the value 0 (empty only for an empty packet), so it has bits.
             for (const BitFieldEntry& bit : field.Bitmap)
                 result.append({bit.Name, QString()});
         } else {
-            result.append(Parse_Bit_Map(field.Bitmap, value));
+            Append_Bits(result, field.Bitmap, value);
         }
     } else if (field.Size == 6 || field.Size == 20) {
         result.append({field.Name, Read_Field_Text(packet, field.Num_Byte, field.Size)});
@@ -228,20 +250,9 @@ DecodedPacket PacketDecoder::Parse_Bit_Map(const QJsonArray& bitmap, const QStri
 
 DecodedPacket PacketDecoder::Parse_Bit_Map(const QList<BitFieldEntry>& bitmap,
                                            const QString& value) {
-    const int low_byte = HexText::Low_Byte_Of_Decimal(value);
-    QChar bit_string[8];
-    for (int bit = 0; bit < 8; ++bit)
-        bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
-
     DecodedPacket fields;
     fields.reserve(bitmap.size());
-    for (const BitFieldEntry& entry : bitmap) {
-        // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
-        const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
-        const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
-        fields.append({entry.Name, end > first ? QString(bit_string + first, end - first)
-                                               : QString()});
-    }
+    Append_Bits(fields, bitmap, value);
     return fields;
 }
 
