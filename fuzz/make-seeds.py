@@ -76,6 +76,14 @@ def main():
             write(conversion, "%s-%02d" % (name, i), document + b"\0" + packet.encode())
     write(checks, "invalid.json", b'{"packet_data": [')
     write(checks, "array-root.json", b"[]")
+    # Output buffer: two bytes of capacity, then UTF-16 text as the decoder prints it.
+    texts = [(64, "Тип пакета: --- Telemetry\n"),
+             (65535, "\t\t\tSensor-1\nTime: --- 14.11.2023 - 22:13:20(UTC+0)\n"),
+             (100, "ascii only text that is longer than eight characters"),
+             (64, "\U0001F600 emoji \ud800")]
+    for i, (capacity, text) in enumerate(texts):
+        write(ROOT / "corpus" / "utf8_output", "seed-%d" % i,
+              capacity.to_bytes(2, "little") + text.encode("utf-16-le", "surrogatepass"))
 
 
 if __name__ == "__main__":

@@ -9,16 +9,13 @@ seconds=${1:-60}
 shift || true
 build=build/fuzz
 
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKIVO_FUZZ=ON -DKIVO_BUILD_TESTS=OFF -DKIVO_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz >/dev/null
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_conversion)
-    # The template linter target exists once the command-line decoder is part of the build.
-    grep -q '^fuzz_template_check:' <(cmake --build "$build" --target help | sed 's/^\.\.\. //;s/$/:/') &&
-        targets+=(fuzz_template_check)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_conversion fuzz_template_check fuzz_utf8_output)
+if ! cmake --build --preset fuzz --target "${targets[@]}" >"$build/build.log" 2>&1; then
+    tail -n 40 "$build/build.log"
+    exit 1
 fi
-cmake --build "$build" -j2 --target "${targets[@]}"
 
 mkdir -p "$build/artifacts"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

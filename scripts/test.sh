@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the plain and the sanitizer configuration and runs the whole
-# test suite headless in both.
+# Installs what is missing, then runs everything that guards the program:
+#   1. the whole test suite, GUI tests included, under AddressSanitizer and UBSan with leak
+#      detection on (tests/lsan.supp silences only the system's own libraries);
+#   2. the libFuzzer targets, 60 seconds each (scripts/fuzz.sh);
+#   3. the whole test suite in the plain build;
+#   4. the GUI tests once more under Valgrind memcheck (about two minutes), whose CTest summary
+#      ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,6 +15,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
 
+scripts/fuzz.sh 60
+
 cmake --preset dev >/dev/null
 cmake --build --preset dev
 ctest --preset dev
+ctest --preset valgrind
