@@ -76,8 +76,8 @@ class FileFaultsTest : public QObject {
 
     void registry_read_data();
     void registry_read();
-    void registry_junk_survives_save();
-    void registry_read_only_at_save();
+    void registry_at_save_data();
+    void registry_at_save();
 
     void unusable_template_data();
     void unusable_template();
@@ -127,10 +127,38 @@ void FileFaultsTest::registry_read() {
     QCOMPARE(names, devices);
 }
 
-// A hand-damaged Dev.conf still holds the user's devices: saving a new one must keep them.
-void FileFaultsTest::registry_junk_survives_save() {
-    QVERIFY(Write_File(QStringLiteral("Dev.conf"),
-                       "\x01\x02 junk\n[Dev]\nOld=old.json\nbroken line\n"));
+// Saving registers the device in whatever state Dev.conf is in: created when missing, added to
+// a hand-damaged file without losing its devices, and never half-done when it cannot be written.
+void FileFaultsTest::registry_at_save_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("title");
+
+    const QByteArray registry = "[Dev]\nOld=old.json\n";
+    QTest::newRow("missing") << QStringLiteral("missing") << QByteArray()
+                             << QStringLiteral("Готово");
+    QTest::newRow("junk") << QStringLiteral("junk")
+                          << QByteArray("\x01\x02 junk\n[Dev]\nOld=old.json\nbroken line\n")
+                          << QStringLiteral("Готово");
+    QTest::newRow("read-only") << QStringLiteral("read-only") << registry
+                               << QStringLiteral("Ошибка");
+    QTest::newRow("directory") << QStringLiteral("directory") << QByteArray()
+                               << QStringLiteral("Ошибка");
+}
+
+void FileFaultsTest::registry_at_save() {
+    QFETCH(QString, state);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, title);
+    if (state == QLatin1String("read-only") && Running_As_Root())
+        QSKIP("running as root: permission bits do not stop root from writing Dev.conf");
+    if (state == QLatin1String("directory"))
+        QVERIFY(QDir().mkdir(QStringLiteral("Dev.conf")));
+    if (!content.isEmpty())
+        QVERIFY(Write_File(QStringLiteral("Dev.conf"), content));
+    if (state == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(QStringLiteral("Dev.conf"), QFile::ReadOwner));
+
     PacketBuilder builder;
     builder.show();
     BuilderDriver driver(builder);
@@ -138,36 +166,30 @@ void FileFaultsTest::registry_junk_survives_save() {
     ModalBoxRecorder boxes;
     driver.Press_Save();
     QTRY_COMPARE(boxes.Boxes.size(), 1);
-    // The settings reader flags the junk lines (a format error) but still writes the entry; the
+    // With junk lines the settings reader flags a format error but still writes the entry; the
     // constructor takes that flag for a failed registration and reports "Не удалось открыть
     // файлDev.conf" although the device is registered.
-    QEXPECT_FAIL("", "a format error in Dev.conf is reported as a failed save", Continue);
-    QCOMPARE(boxes.Boxes.first().Title, QStringLiteral("Готово"));
+    if (state == QLatin1String("junk"))
+        QEXPECT_FAIL("", "a format error in Dev.conf is reported as a failed save", Continue);
+    QCOMPARE(boxes.Boxes.first().Title, title);
 
     QMap<QString, QString> registered;
     for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
         registered.insert(device.Name, device.File_Name);
-    QCOMPARE(registered.value(QStringLiteral("Old")), QStringLiteral("old.json"));
-    QCOMPARE(registered.value(QStringLiteral("New")), QStringLiteral("new.json"));
-}
-
-void FileFaultsTest::registry_read_only_at_save() {
-    if (Running_As_Root())
-        QSKIP("running as root: permission bits do not stop root from writing Dev.conf");
-    const QByteArray registry = "[Dev]\nOld=old.json\n";
-    QVERIFY(Write_File(QStringLiteral("Dev.conf"), registry));
-    QVERIFY(QFile::setPermissions(QStringLiteral("Dev.conf"), QFile::ReadOwner));
-    PacketBuilder builder;
-    builder.show();
-    BuilderDriver driver(builder);
-    driver.Set_Names(QStringLiteral("New"), QStringLiteral("new"));
-    ModalBoxRecorder boxes;
-    driver.Press_Save();
-    QTRY_VERIFY(!boxes.Boxes.isEmpty());
-
-    // The user is told that the device was not registered, and the old registry is intact.
-    QCOMPARE(boxes.Boxes.last().Title, QStringLiteral("Ошибка"));
-    QCOMPARE(Read_File(QStringLiteral("Dev.conf")), registry);
+    if (title == QStringLiteral("Готово")) {
+        QCOMPARE(registered.value(QStringLiteral("New")), QStringLiteral("new.json"));
+        QCOMPARE(registered.value(QStringLiteral("Old")),
+                 content.isEmpty() ? QString() : QStringLiteral("old.json"));
+    } else {
+        QCOMPARE(boxes.Boxes.first().Text, QStringLiteral("Не удалось открыть файлDev.conf"));
+        if (!content.isEmpty())
+            QCOMPARE(Read_File(QStringLiteral("Dev.conf")), content);
+        // The settings library keeps the entry it failed to write in its per-process cache, so
+        // the device list of this session would show a device that Dev.conf does not hold.
+        if (state == QLatin1String("read-only"))
+            QEXPECT_FAIL("", "a registration that failed still shows in this process", Continue);
+        QVERIFY(!registered.contains(QStringLiteral("New")));
+    }
 }
 
 void FileFaultsTest::unusable_template_data() {
