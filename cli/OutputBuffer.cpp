@@ -57,8 +57,9 @@ void OutputBuffer::Append_Utf8(QStringView text) {
     const qsizetype size = text.size();
     qsizetype i = 0;
     while (i < size) {
-        // Encode in slices that always fit: at most three bytes per UTF-16 unit.
-        const qsizetype slice = std::min<qsizetype>(size - i, 4096);
+        // Encode in slices that always fit the buffer: at most three bytes per UTF-16 unit, and
+        // one more for a surrogate pair that ends just past the slice.
+        const qsizetype slice = std::min<qsizetype>(size - i, (Capacity - 1) / 3);
         char* out = Reserve(3 * slice + 1);
         char* const start = out;
         const qsizetype end = i + slice;

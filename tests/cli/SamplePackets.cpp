@@ -1,0 +1,79 @@
+#include "SamplePackets.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace SamplePackets {
+
+QByteArray Sensor_Template() {
+    return R"({"packet_data": [
+  {"packet_type": -1, "name": "Other", "total_size": 30, "min_size": 2,
+   "data": [{"num_byte": 1, "size": -1, "name": "Payload"}]},
+  {"packet_type": 1, "name": "Telemetry", "total_size": 8,
+   "data": [{"num_byte": 1, "size": 4, "name": "Time"},
+            {"num_byte": 5, "size": 2, "name": "Temperature"},
+            {"num_byte": 7, "size": 1, "name": "Status",
+             "bitmap": [{"num_bit": 0, "size": 1, "name": "Alarm"},
+                        {"num_bit": 1, "size": 2, "name": "Mode"}]}]},
+  {"packet_type": [{"T": 2, "name": "BeaconA"}, {"T": 3, "name": "BeaconB"}], "total_size": 21,
+   "data": [{"num_byte": 1, "size": 20, "name": "Beacon"}]}
+]})";
+}
+
+bool Write_Workspace(const QString& dir) {
+    if (!QDir(dir).mkpath(QStringLiteral("Device")))
+        return false;
+    QFile conf(dir + QStringLiteral("/Dev.conf"));
+    QFile json(dir + QStringLiteral("/Device/sensor1.json"));
+    return conf.open(QIODevice::WriteOnly) && json.open(QIODevice::WriteOnly) &&
+           conf.write("[Dev]\nSensor-1=sensor1.json\n") > 0 && json.write(Sensor_Template()) > 0;
+}
+
+namespace {
+
+QByteArray Random_Bytes(std::mt19937& random, int count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+// A beacon payload whose kind digits (the second digit of byte 5, the first of byte 6) name
+// kind 0 to 5, so every decoder and the empty line all occur.
+QByteArray Beacon(std::mt19937& random) {
+    QByteArray payload = Random_Bytes(random, 20);
+    const int kind = static_cast<int>(random() % 6);
+    payload[5] = static_cast<char>((payload[5] & 0xF0) | (kind >> 4));
+    payload[6] = static_cast<char>((payload[6] & 0x0F) | ((kind & 0x0F) << 4));
+    return payload;
+}
+
+QByteArray Random_Packet(std::mt19937& random) {
+    switch (random() % 4) {
+    case 0:
+        return QByteArray(1, '\x01') + Random_Bytes(random, random() % 16 ? 7 : 5);
+    case 1:
+        return QByteArray(1, '\x02') + Beacon(random);
+    case 2:
+        return QByteArray(1, '\x03') + Beacon(random);
+    default:
+        return QByteArray(1, static_cast<char>(4 + random() % 250)) +
+               Random_Bytes(random, 1 + static_cast<int>(random() % 29));
+    }
+}
+
+} // namespace
+
+QString Random_Paste(std::mt19937& random) {
+    const QByteArray packet = Random_Packet(random);
+    switch (random() % 3) {
+    case 0:
+        return QString::fromLatin1(packet.toBase64());
+    case 1:
+        return QString::fromLatin1(packet.toHex()).toUpper();
+    default:
+        return QString::fromLatin1(packet.toHex());
+    }
+}
+
+} // namespace SamplePackets

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <random>
+
+// The Sensor-1 workspace and random packets for it, shared by the tests and the benchmark.
+namespace SamplePackets {
+
+// Three templates: a catch-all of up to 30 bytes, Telemetry for type 01 (time, temperature and a
+// status byte with two bit fields) and a 21-byte beacon for types 02 and 03.
+QByteArray Sensor_Template();
+
+// Writes <dir>/Dev.conf (Sensor-1 = sensor1.json) and <dir>/Device/sensor1.json.
+bool Write_Workspace(const QString& dir);
+
+// A random paste for that template: types 01, 02, 03 and others, as hex in either case or as
+// base64, now and then with a wrong length.
+QString Random_Paste(std::mt19937& random);
+
+} // namespace SamplePackets
