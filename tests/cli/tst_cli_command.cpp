@@ -53,6 +53,7 @@ class TestCliCommand : public QObject {
     void Arguments_And_Standard_Input_Agree();
     void Exit_Status_data();
     void Exit_Status();
+    void Output_Follows_Input_Through_A_Pipe();
     void Json_Round_Trips_Cyrillic();
     void Check_Reports_Problems();
 
@@ -153,6 +154,25 @@ void TestCliCommand::Exit_Status() {
     QVERIFY2(QString::fromUtf8(result.Err).contains(stderr_text), result.Err.constData());
     if (status == 2)
         QCOMPARE(result.Out, QByteArray()); // a usage error decodes nothing
+}
+
+// A packet's text arrives while standard input is still open: a producer that writes one line
+// and waits gets its answer, though the output is a pipe and not flushed per line.
+void TestCliCommand::Output_Follows_Input_Through_A_Pipe() {
+    QProcess process;
+    process.start(QStringLiteral(KIVO_DECODE_PATH), Sensor);
+    QVERIFY(process.waitForStarted());
+    process.write("0100F15365FBFF05\n");
+    QByteArray out;
+    for (int i = 0; i < 100 && !out.endsWith("\n\n\n"); ++i) {
+        process.waitForReadyRead(100);
+        out += process.readAllStandardOutput();
+    }
+    QVERIFY(out.startsWith("\t\t\tSensor-1\n"));
+    QVERIFY(out.endsWith("\n\n\n"));
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 0);
 }
 
 // Names and values in Cyrillic come back unchanged; the fields are the decoder's, unrendered.
