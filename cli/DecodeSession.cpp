@@ -102,9 +102,7 @@ bool DecodeSession::Decode_Json(const QString& paste) {
     const PacketConversion::Result result = PacketConversion::Run(
         paste, Config.Device_Name, [this](const QString& hex) { return Parse(hex); }, Reporter,
         discard);
-    Out.Append(
-        QByteArrayView(JsonRecord::Line(paste, Config.Device_Name, result, Packet_Messages)));
-    Out.Append('\n');
+    JsonRecord::Append_Line(Out, Writer, paste, Config.Device_Name, result, Packet_Messages);
     return result.State == PacketConversion::Outcome::Decoded;
 }
 

@@ -3,11 +3,14 @@
 #include "PacketConversion.h"
 #include "UserMessage.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 
-// One conversion as one compact JSON object (UTF-8, no line feed):
+class OutputBuffer;
+class Utf8ResultWriter;
+
+// One conversion as one compact JSON object on one line (UTF-8):
 //   input    the paste as given
 //   hex      the text handed to the decoder
 //   base64   whether the paste was taken for base64
@@ -18,7 +21,11 @@
 //   messages [{title, text}] in the order the window would show them
 namespace JsonRecord {
 
-QByteArray Line(const QString& input, const QString& device_name,
-                const PacketConversion::Result& result, const QList<UserMessage>& messages);
+void Append_Line(OutputBuffer& out, Utf8ResultWriter& names, const QString& input,
+                 const QString& device_name, const PacketConversion::Result& result,
+                 const QList<UserMessage>& messages);
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+void Append_String(OutputBuffer& out, QStringView text);
 
 } // namespace JsonRecord

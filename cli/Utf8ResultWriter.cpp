@@ -21,17 +21,13 @@ Utf8ResultWriter::Utf8ResultWriter(const QString& device_name) {
     Header = header.left(header.size() - 2).toUtf8(); // without the trailer
 }
 
-// A time field shows the same date for every text that is not a number, so two such values give
-// the same line; any other field shows its value, so they give different lines.
-bool Utf8ResultWriter::Shows_As_Time(const QString& name) {
-    return Rendered_Line(name, QString()) == Rendered_Line(name, QStringLiteral("x"));
-}
-
 Utf8ResultWriter::Name_Entry Utf8ResultWriter::Describe(const QString& name) {
     Name_Entry entry;
     entry.Name = name;
     const QString empty_line = Rendered_Line(name, QString());
-    entry.Is_Time = Shows_As_Time(name);
+    // A time field shows the same date for every text that is not a number, so two such values
+    // give the same line; any other field shows its value, so they give different lines.
+    entry.Is_Time = empty_line == Rendered_Line(name, QStringLiteral("x"));
     const qsizetype value_size = entry.Is_Time ? ResultRenderer::Render_Time(QString()).size() : 0;
     entry.Prefix = empty_line.left(empty_line.size() - value_size).toUtf8();
     return entry;

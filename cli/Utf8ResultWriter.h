@@ -19,7 +19,7 @@ class Utf8ResultWriter {
     void Append(OutputBuffer& out, const DecodedPacket& packet);
 
     // True when the window prints a field of this name with its value as a date.
-    static bool Shows_As_Time(const QString& name);
+    bool Shows_As_Time(const QString& name) { return Entry_For(name).Is_Time; }
 
   private:
     struct Name_Entry {

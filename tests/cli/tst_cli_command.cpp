@@ -39,6 +39,8 @@ void Write_File(const QString& path, const QByteArray& content) {
     QCOMPARE(file.write(content), content.size());
 }
 
+const QString Escaped = QStringLiteral("\"\\ \x01\u0416\r");
+
 const QStringList Sensor = {QStringLiteral("-d"), QStringLiteral("Sensor-1")};
 
 } // namespace
@@ -185,10 +187,10 @@ void TestCliCommand::Json_Round_Trips_Cyrillic() {
         registry.setValue(QStringLiteral("Dev/Датчик"), QStringLiteral("ru.json"));
     }
     const Run_Result result =
-        Run({"--json", "-d", QStringLiteral("Датчик"), "0100F15365", "0200", "AQID"});
+        Run({"--json", "-d", QStringLiteral("Датчик"), "0100F15365", "0200", "AQID", Escaped});
     QCOMPARE(result.Status, 1);
     const QList<QByteArray> lines = result.Out.split('\n');
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5);
     QVERIFY(lines.last().isEmpty());
 
     const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
@@ -215,6 +217,11 @@ void TestCliCommand::Json_Round_Trips_Cyrillic() {
     const QJsonObject base64 = QJsonDocument::fromJson(lines[2]).object();
     QCOMPARE(base64.value("hex").toString(), QStringLiteral("010203"));
     QCOMPARE(base64.value("base64").toBool(), true);
+    // Quotes, backslashes and control characters are escaped, so the line still parses.
+    QJsonParseError error;
+    const QJsonObject escaped = QJsonDocument::fromJson(lines[3], &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(escaped.value("input").toString(), Escaped);
 }
 
 void TestCliCommand::Check_Reports_Problems() {
