@@ -39,54 +39,13 @@ const char* const Description =
     "that cannot be read, a -C directory that does not exist). --check exits 0 when the template\n"
     "is clean and 1 when anything is reported.";
 
-struct Template_Choice {
-    QString Device_Name;   // the header line's name
-    QString Template_Path; // as messages name it
-    QString Load_Path;     // where it is read from
-};
+bool Is_Blank(QByteArrayView line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
 
-class Command {
-  public:
-    Command(int in_fd, int out_fd, int err_fd) : In_Fd(in_fd), Out(out_fd), Err(err_fd) {}
+} // namespace
 
-    int Run(const QStringList& arguments);
-
-  private:
-    void Add_Options();
-    int Usage(const QString& text);
-    // The template to use; nothing after a usage error has been printed.
-    std::optional<Template_Choice> Choose_Template();
-    int Check(const Template_Choice& choice);
-    int Decode(const Template_Choice& choice, const QStringList& pastes);
-    bool Decode_Standard_Input(DecodeSession& session);
-    int Finish(int status);
-
-    int In_Fd;
-    OutputBuffer Out;
-    OutputBuffer Err;
-    QCommandLineParser Parser;
-    QCommandLineOption Workdir_Option{{QStringLiteral("C"), QStringLiteral("workdir")},
-                                      QStringLiteral("Where Dev.conf and Device/ are (default: "
-                                                     "the current directory)."),
-                                      QStringLiteral("DIR")};
-    QCommandLineOption Device_Option{{QStringLiteral("d"), QStringLiteral("device")},
-                                     QStringLiteral("A device registered in Dev.conf."),
-                                     QStringLiteral("NAME")};
-    QCommandLineOption Template_Option{
-        {QStringLiteral("t"), QStringLiteral("template")},
-        QStringLiteral("Decode with this template file instead of a registered device."),
-        QStringLiteral("FILE")};
-    QCommandLineOption Json_Option{
-        QStringLiteral("json"),
-        QStringLiteral("One JSON object per packet per line: input, hex, base64, device, ok, "
-                       "fields [{name, value, and time for time fields}], messages [{title, "
-                       "text}].")};
-    QCommandLineOption Check_Option{QStringLiteral("check"),
-                                    QStringLiteral("Lint the template instead of decoding: one "
-                                                   "line per finding.")};
-};
-
-void Command::Add_Options() {
+void DecodeCommand::Add_Options() {
     Parser.setApplicationDescription(QString::fromUtf8(Description));
     Parser.addHelpOption();
     Parser.addVersionOption();
@@ -96,12 +55,12 @@ void Command::Add_Options() {
                                  QStringLiteral("[PACKET...]"));
 }
 
-int Command::Usage(const QString& text) {
+int DecodeCommand::Usage(const QString& text) {
     Err.Append_Utf8(QStringLiteral("kivo-decode: %1\nTry 'kivo-decode --help'.\n").arg(text));
     return Finish(DecodeCommand::Usage_Error);
 }
 
-int Command::Finish(int status) {
+int DecodeCommand::Finish(int status) {
     const bool written = Out.Flush();
     if (!written) {
         Err.Append(QByteArrayView("kivo-decode: cannot write the output\n"));
@@ -111,7 +70,7 @@ int Command::Finish(int status) {
     return status;
 }
 
-int Command::Run(const QStringList& arguments) {
+int DecodeCommand::Execute(const QStringList& arguments) {
     Add_Options();
     if (!Parser.parse(arguments))
         return Usage(Parser.errorText());
@@ -138,7 +97,7 @@ int Command::Run(const QStringList& arguments) {
     return Decode(*choice, Parser.positionalArguments());
 }
 
-std::optional<Template_Choice> Command::Choose_Template() {
+std::optional<DecodeCommand::Template_Choice> DecodeCommand::Choose_Template() {
     const QString workdir_path =
         Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral(".");
     const QDir workdir(workdir_path);
@@ -181,7 +140,7 @@ std::optional<Template_Choice> Command::Choose_Template() {
     return Template_Choice{name, template_path, workdir.filePath(template_path)};
 }
 
-int Command::Check(const Template_Choice& choice) {
+int DecodeCommand::Check(const Template_Choice& choice) {
     QFile file(choice.Load_Path);
     if (QFileInfo(choice.Load_Path).isDir() || !file.open(QIODevice::ReadOnly)) {
         Out.Append_Utf8(QStringLiteral("%1: cannot open the file\n").arg(choice.Template_Path));
@@ -193,7 +152,7 @@ int Command::Check(const Template_Choice& choice) {
     return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
 }
 
-int Command::Decode(const Template_Choice& choice, const QStringList& pastes) {
+int DecodeCommand::Decode(const Template_Choice& choice, const QStringList& pastes) {
     // The conversion's diagnostic line is for the window's debug log; here standard error holds
     // only the messages.
     QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
@@ -220,11 +179,7 @@ int Command::Decode(const Template_Choice& choice, const QStringList& pastes) {
                                                      : DecodeCommand::Not_All_Decoded);
 }
 
-bool Is_Blank(QByteArrayView line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
-}
-
-bool Command::Decode_Standard_Input(DecodeSession& session) {
+bool DecodeCommand::Decode_Standard_Input(DecodeSession& session) {
     LineReader reader(In_Fd, [this] {
         Out.Flush();
         Err.Flush();
@@ -239,8 +194,6 @@ bool Command::Decode_Standard_Input(DecodeSession& session) {
     return !reader.Read_Failed();
 }
 
-} // namespace
-
 int DecodeCommand::Run(const QStringList& arguments, int in_fd, int out_fd, int err_fd) {
-    return Command(in_fd, out_fd, err_fd).Run(arguments);
+    return DecodeCommand(in_fd, out_fd, err_fd).Execute(arguments);
 }
