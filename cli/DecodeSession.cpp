@@ -74,19 +74,17 @@ bool DecodeSession::Decode_Text(const QString& paste, PasteScanner::Traits trait
         Reporter(PacketConversion::Empty_Input_Message());
         return false;
     }
-    const PacketConversion::Detection detection = traits.May_Be_Base64
-                                                      ? PacketConversion::Detect_Base64(cleaned)
-                                                      : PacketConversion::Detection();
-    qCDebug(Conversion_Log) << detection.Captured
-                            << (detection.Found() ? detection.Captured.first() : QString());
+    if (traits.Needs_Cleaning)
+        traits = Scanner.Scan(cleaned);
+    const bool is_base64 = Is_Base64(cleaned, traits);
     QString decoded_hex;
-    if (detection.Found()) {
+    if (is_base64) {
         decoded_hex = PacketConversion::Hex_From_Base64(cleaned);
         Out.Append(QByteArrayView(Hex_Line_Prefix));
         Out.Append_Utf8(decoded_hex);
         Out.Append(QByteArrayView(Hex_Line_Suffix));
     }
-    const QString& hex_text = detection.Found() ? decoded_hex : cleaned;
+    const QString& hex_text = is_base64 ? decoded_hex : cleaned;
     const DecodedPacket packet = Parse(hex_text);
     if (packet.isEmpty()) {
         Reporter(PacketConversion::Not_Decoded_Message());
@@ -94,6 +92,22 @@ bool DecodeSession::Decode_Text(const QString& paste, PasteScanner::Traits trait
     }
     Writer.Append(Out, packet);
     return true;
+}
+
+// Whether the conversion takes the cleaned paste for base64, writing its diagnostic line. The
+// detection's captured texts only feed that line: when it is off and the scan has classified
+// every character, the scan alone answers.
+bool DecodeSession::Is_Base64(const QString& cleaned, PasteScanner::Traits traits) const {
+    if (!traits.May_Be_Base64) {
+        qCDebug(Conversion_Log) << QStringList() << QString(); // what no match gives
+        return false;
+    }
+    if (traits.Exact && !Conversion_Log().isDebugEnabled())
+        return true;
+    const PacketConversion::Detection detection = PacketConversion::Detect_Base64(cleaned);
+    qCDebug(Conversion_Log) << detection.Captured
+                            << (detection.Found() ? detection.Captured.first() : QString());
+    return detection.Found();
 }
 
 bool DecodeSession::Decode_Json(const QString& paste) {

@@ -42,6 +42,7 @@ class DecodeSession {
   private:
     bool Decode_Text(const QString& paste, PasteScanner::Traits traits);
     bool Decode_Json(const QString& paste);
+    bool Is_Base64(const QString& cleaned, PasteScanner::Traits traits) const;
     DecodedPacket Parse(const QString& hex_text) const;
     void Report(const UserMessage& message);
 

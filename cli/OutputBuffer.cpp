@@ -52,7 +52,7 @@ void OutputBuffer::Append_Large(QByteArrayView bytes) {
     Used = bytes.size();
 }
 
-void OutputBuffer::Append_Utf8(QStringView text) {
+void OutputBuffer::Append_Utf8_Encoded(QStringView text) {
     const char16_t* in = text.utf16();
     const qsizetype size = text.size();
     qsizetype i = 0;

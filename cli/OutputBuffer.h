@@ -29,7 +29,22 @@ class OutputBuffer {
         Data[Used++] = character;
     }
     // UTF-16 text as UTF-8, byte for byte what QString::toUtf8 gives.
-    void Append_Utf8(QStringView text);
+    void Append_Utf8(QStringView text) {
+        // Short ASCII texts (numbers, hex fields) are by far the most common: copy them inline.
+        const qsizetype size = text.size();
+        if (size <= 32 && Capacity - Used >= 32) {
+            const char16_t* in = text.utf16();
+            char* out = Data + Used;
+            qsizetype i = 0;
+            for (; i < size && in[i] < 0x80; ++i)
+                out[i] = static_cast<char>(in[i]);
+            if (i == size) {
+                Used += size;
+                return;
+            }
+        }
+        Append_Utf8_Encoded(text);
+    }
 
     // Writes out what is buffered; false once a write has failed (the rest is then dropped).
     bool Flush();
@@ -42,6 +57,7 @@ class OutputBuffer {
     char* Reserve(qsizetype size);
     void Write_All(const char* bytes, qsizetype size);
     void Append_Large(QByteArrayView bytes);
+    void Append_Utf8_Encoded(QStringView text);
 
     int Fd;
     QByteArray Storage;

@@ -60,11 +60,17 @@ PasteScanner::PasteScanner() {
 
 PasteScanner::Traits PasteScanner::Scan(QStringView paste) const {
     std::uint8_t seen = 0;
+    bool exact = true;
     for (const QChar character : paste) {
         const char16_t c = character.unicode();
-        seen |= c < 128 ? Classes[c] : std::uint8_t(Cleaned | Base64_Marker);
+        if (c < 128) {
+            seen |= Classes[c];
+        } else {
+            seen |= Cleaned | Base64_Marker;
+            exact = false;
+        }
     }
-    return {(seen & Cleaned) != 0, (seen & Base64_Marker) != 0};
+    return {(seen & Cleaned) != 0, (seen & Base64_Marker) != 0, exact};
 }
 
 PasteScanner::Traits PasteScanner::Assign_Utf8(QString& text, QByteArrayView line) const {
@@ -88,5 +94,5 @@ PasteScanner::Traits PasteScanner::Assign_Utf8(QString& text, QByteArrayView lin
         seen |= Classes[byte];
         out[i] = byte;
     }
-    return {(seen & Cleaned) != 0, (seen & Base64_Marker) != 0};
+    return {(seen & Cleaned) != 0, (seen & Base64_Marker) != 0, true};
 }

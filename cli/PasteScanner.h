@@ -17,6 +17,7 @@ class PasteScanner {
     struct Traits {
         bool Needs_Cleaning = false; // holds a character that Clean_Input removes
         bool May_Be_Base64 = false;  // holds a character that makes Detect_Base64 match
+        bool Exact = true; // every character was classified: May_Be_Base64 is what it finds
     };
 
     // Characters beyond ASCII are not classified: they set both traits, and the conversion's own
