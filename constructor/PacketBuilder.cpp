@@ -4,6 +4,7 @@
 #include "PacketDecoder.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,12 @@
 #include <limits>
 
 namespace {
+
+// The file's bytes, or nothing when it cannot be read (missing, a directory).
+QByteArray Read_Whole_File(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 const QString Type_Marker = QStringLiteral("Type");
 const QString Byte_Marker = QStringLiteral("Byte");
@@ -272,13 +279,30 @@ bool PacketBuilder::Write_Template(const QString& path) const {
 // True once the entry is in Dev.conf on disk. A name the settings format cannot hold as a key
 // (one made of slashes only) does not read back, and counts as a failure too.
 bool PacketBuilder::Register_Device(const QString& device_name, const QString& file_name) const {
-    QSettings settings(QStringLiteral("Dev.conf"), QSettings::IniFormat);
+    const QString conf_path = QStringLiteral("Dev.conf");
+    const QByteArray before = Read_Whole_File(conf_path);
+    QSettings settings(conf_path, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("Dev"));
+    const QVariant previous = settings.value(device_name);
     settings.setValue(device_name, file_name);
     const bool stored = settings.value(device_name).toString() == file_name;
-    settings.endGroup();
     settings.sync();
-    return stored && settings.status() == QSettings::NoError;
+    // The settings reader keeps only its first error: lines it could not parse in the old file
+    // (a format error) would hide a failed write, so then the file must have been rewritten.
+    const bool written =
+        stored &&
+        (settings.status() == QSettings::NoError ||
+         (settings.status() == QSettings::FormatError && Read_Whole_File(conf_path) != before));
+    if (!written) {
+        // Settings are cached per process: take the unwritten entry back out of the cache, so
+        // the device list of this session shows only what Dev.conf holds.
+        if (previous.isValid())
+            settings.setValue(device_name, previous);
+        else
+            settings.remove(device_name);
+    }
+    settings.endGroup();
+    return written;
 }
 
 QJsonObject PacketBuilder::Build_Packet_Parser() const {
