@@ -90,7 +90,8 @@ void MainWindow::Convert() {
     const QString device_name = Combo_Device->currentText();
     const QString file_name = Device_Files.value(device_name);
     const MessageReporter reporter = Message_Box_Reporter();
-    TextPaneOutput output(*Text_Output);
+    TextPaneOutput output(*Text_Output,
+                          [this](const DecodedPacket& packet) { Print_Result(packet); });
     PacketConversion::Run(
         Edit_Packet->text(), device_name,
         [&](const QString& hex_text) {

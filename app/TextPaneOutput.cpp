@@ -9,3 +9,7 @@ void TextPaneOutput::Clear() {
 void TextPaneOutput::Insert(const QString& text) {
     Pane.insertPlainText(text);
 }
+
+void TextPaneOutput::Print_Result(const QString&, const DecodedPacket& packet) {
+    Print(packet);
+}

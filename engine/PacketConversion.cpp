@@ -7,6 +7,11 @@
 
 Q_LOGGING_CATEGORY(Conversion_Log, "kivo.conversion")
 
+void PacketConversion::Output::Print_Result(const QString& device_name,
+                                            const DecodedPacket& packet) {
+    Insert(ResultRenderer::Render_Result(device_name, packet));
+}
+
 QString PacketConversion::Clean_Input(const QString& input) {
     QString cleaned = input;
     cleaned.remove(u'\t');
@@ -93,6 +98,6 @@ PacketConversion::Result PacketConversion::Run(const QString& input, const QStri
         return result;
     }
     result.State = Outcome::Decoded;
-    output.Insert(ResultRenderer::Render_Result(device_name, result.Packet));
+    output.Print_Result(device_name, result.Packet);
     return result;
 }

@@ -16,13 +16,15 @@ Q_DECLARE_LOGGING_CATEGORY(Conversion_Log)
 // The steps from a pasted text to the printed result, shared by the window and the command-line
 // decoder so that both treat every paste the same way.
 class PacketConversion {
-public:
+  public:
     // Where a conversion writes: the window's output pane, or a buffer of the command-line tool.
     class Output {
-    public:
+      public:
         virtual ~Output() = default;
         virtual void Clear() = 0;
         virtual void Insert(const QString& text) = 0;
+        // Prints a decoded packet; by default the rendered text is inserted.
+        virtual void Print_Result(const QString& device_name, const DecodedPacket& packet);
     };
 
     enum class Outcome { Empty_Input, Not_Decoded, Decoded };
