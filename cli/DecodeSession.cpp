@@ -1,5 +1,6 @@
 #include "DecodeSession.h"
 
+#include "HexText.h"
 #include "JsonRecord.h"
 #include "OutputBuffer.h"
 
@@ -41,6 +42,17 @@ DecodedPacket DecodeSession::Parse(const QString& hex_text) const {
         return {};
     }
     return Decoder.Parse_Packet(*Config.File, hex_text);
+}
+
+const DecodedPacket& DecodeSession::Parse_Into_Kept(QStringView hex_text) {
+    DecodedPacket& result = Kept_Results[HexText::Type_Byte(hex_text)];
+    if (!Config.File) {
+        Reporter(PacketDecoder::Open_Failure_Message(Config.Template_Path));
+        result.clear();
+    } else {
+        Decoder.Parse_Packet(*Config.File, hex_text, result);
+    }
+    return result;
 }
 
 bool DecodeSession::Decode(const QString& paste) {
@@ -85,7 +97,7 @@ bool DecodeSession::Decode_Text(const QString& paste, PasteScanner::Traits trait
         Out.Append(QByteArrayView(Hex_Line_Suffix));
     }
     const QString& hex_text = is_base64 ? decoded_hex : cleaned;
-    const DecodedPacket packet = Parse(hex_text);
+    const DecodedPacket& packet = Parse_Into_Kept(hex_text);
     if (packet.isEmpty()) {
         Reporter(PacketConversion::Not_Decoded_Message());
         return false;

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 class OutputBuffer;
@@ -44,6 +45,9 @@ class DecodeSession {
     bool Decode_Json(const QString& paste);
     bool Is_Base64(const QString& cleaned, PasteScanner::Traits traits) const;
     DecodedPacket Parse(const QString& hex_text) const;
+    // The same into the list kept for the packet's type byte: packets of one type select one
+    // template, so each fits the entries and text buffers its predecessor left there.
+    const DecodedPacket& Parse_Into_Kept(QStringView hex_text);
     void Report(const UserMessage& message);
 
     Setup Config;
@@ -55,7 +59,8 @@ class DecodeSession {
     PasteScanner Scanner;
     QByteArray Hex_Line_Prefix; // To_Hex_Line's text before and after the hex text
     QByteArray Hex_Line_Suffix;
-    QString Line_Text;                  // reused for every input line
+    QString Line_Text; // reused for every input line
+    std::array<DecodedPacket, 256> Kept_Results;
     QList<UserMessage> Packet_Messages; // the current packet's, for the JSON record
     qint64 Failure_Count = 0;
 };

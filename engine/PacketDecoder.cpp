@@ -4,6 +4,7 @@
 
 #include <QStringLiteral>
 
+#include <algorithm>
 #include <cstdint>
 
 using HexText::Byte_Value;
@@ -13,7 +14,9 @@ namespace {
 const QString Type_Field_Name = QStringLiteral("Тип пакета");
 
 // Whole bytes in the packet text; a trailing odd character is not a byte.
-qint64 Byte_Count(QStringView packet) { return packet.size() / 2; }
+qint64 Byte_Count(QStringView packet) {
+    return packet.size() / 2;
+}
 
 bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
     return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
@@ -25,8 +28,9 @@ bool Read_Small(QStringView packet, qint64 num_byte, qint64 size, PacketDecoder:
                 std::uint64_t& value) {
     value = 0;
     for (qint64 i = 0; i < size; ++i) {
-        const qint64 byte =
-            order == PacketDecoder::ByteOrder::Little_Endian ? num_byte + size - 1 - i : num_byte + i;
+        const qint64 byte = order == PacketDecoder::ByteOrder::Little_Endian
+                                ? num_byte + size - 1 - i
+                                : num_byte + i;
         const int bits = Byte_Value(packet[2 * byte], packet[2 * byte + 1]);
         if (bits < 0)
             return false;
@@ -57,23 +61,42 @@ void Append_Decimal(QString& out, std::int64_t value) {
     out.append(reinterpret_cast<const QChar*>(text), buffer + 21 - text);
 }
 
-QString Decimal_Text(std::int64_t value) {
-    char16_t buffer[21];
-    const char16_t* text = Format_Decimal(value, buffer);
-    return QString(reinterpret_cast<const QChar*>(text), buffer + 21 - text);
+// Makes `out` hold `text`, writing into its own buffer when that is big enough and not shared:
+// a result list decoded into again and again then allocates no text at all.
+void Assign_Text(QString& out, QStringView text) {
+    if (text.isEmpty() && !out.isDetached()) {
+        out.clear(); // resizing a shared or null text would allocate a buffer for nothing
+        return;
+    }
+    out.resize(text.size());
+    std::copy(text.begin(), text.end(), out.begin());
 }
 
-QString Signed_Text(std::uint64_t value, qint64 size) {
+void Assign_Decimal(QString& out, std::int64_t value) {
+    char16_t buffer[21];
+    const char16_t* text = Format_Decimal(value, buffer);
+    Assign_Text(out, QStringView(text, buffer + 21));
+}
+
+// Makes `out` share `text` (a name or type name from the template), unless it already does.
+void Assign_Shared(QString& out, const QString& text) {
+    if (out.constData() != text.constData() || out.size() != text.size())
+        out = text;
+}
+
+void Assign_Signed(QString& out, std::uint64_t value, qint64 size) {
     switch (size) {
     case 1:
-        return Decimal_Text(static_cast<std::int8_t>(value));
+        return Assign_Decimal(out, static_cast<std::int8_t>(value));
     case 2:
-        return Decimal_Text(static_cast<std::int16_t>(value));
+        return Assign_Decimal(out, static_cast<std::int16_t>(value));
     case 4:
-        return Decimal_Text(static_cast<std::int32_t>(value));
+        return Assign_Decimal(out, static_cast<std::int32_t>(value));
     default:
-        return value > std::uint64_t(INT64_MAX) ? QString::number(value)
-                                                 : Decimal_Text(static_cast<std::int64_t>(value));
+        if (value > std::uint64_t(INT64_MAX))
+            out = QString::number(value);
+        else
+            Assign_Decimal(out, static_cast<std::int64_t>(value));
     }
 }
 
@@ -101,10 +124,36 @@ int Unsigned_16(QStringView payload, qsizetype high_byte, qsizetype low_byte) {
     return (high < 0 || low < 0) ? 0 : (high << 8) | low;
 }
 
-// Appends one field per bitmap entry, each holding the bits of `value`'s lowest 8 bits that its
-// range covers. Appending into the caller's list saves a list per decoded bit map.
-void Append_Bits(DecodedPacket& out, const QList<BitFieldEntry>& bitmap, const QString& value) {
-    const int low_byte = HexText::Low_Byte_Of_Decimal(value);
+// Fills a result list left from an earlier decoding: its entries, and the text buffers of their
+// values, are used again, so that a caller decoding packet after packet into one list allocates
+// nothing once the list has held a packet of the same shape. The list ends up holding exactly
+// the fields given, in order.
+class Result_Filler {
+  public:
+    Result_Filler(DecodedPacket& list, qsizetype expected_size) : List(list) {
+        List.reserve(expected_size);
+    }
+    ~Result_Filler() { List.resize(Used); }
+    Result_Filler(const Result_Filler&) = delete;
+    Result_Filler& operator=(const Result_Filler&) = delete;
+
+    // The next field, named `name`; its value is the earlier one, to be overwritten. The
+    // reference lasts until the next call.
+    QString& Next(const QString& name) {
+        if (Used == List.size())
+            List.emplace_back();
+        DecodedField& field = List[Used++];
+        Assign_Shared(field.Name, name);
+        return field.Value;
+    }
+
+  private:
+    DecodedPacket& List;
+    qsizetype Used = 0;
+};
+
+// One field per bitmap entry, each holding the bits of `low_byte` that its range covers.
+void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_byte) {
     QChar bit_string[8];
     for (int bit = 0; bit < 8; ++bit)
         bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
@@ -113,8 +162,109 @@ void Append_Bits(DecodedPacket& out, const QList<BitFieldEntry>& bitmap, const Q
         // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
         const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
         const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
-        out.append(
-            {entry.Name, end > first ? QString(bit_string + first, end - first) : QString()});
+        Assign_Text(out.Next(entry.Name),
+                    end > first ? QStringView(bit_string + first, end - first) : QStringView());
+    }
+}
+
+// The value of a number field, as Read_Number gives it.
+void Write_Number(QString& out, QStringView packet, qint64 num_byte, qint64 size,
+                  PacketDecoder::ByteOrder order) {
+    if (packet.isEmpty())
+        return Assign_Text(out, {});
+    if (size <= 0)
+        return Assign_Text(out, u"0");
+    if (!Lies_Inside(packet, num_byte, size))
+        return Assign_Text(out, {});
+    if (size > 8) {
+        out = Wide_Number(packet, num_byte, size, order);
+        return;
+    }
+    std::uint64_t value = 0;
+    if (!Read_Small(packet, num_byte, size, order, value))
+        return Assign_Text(out, u"0");
+    Assign_Signed(out, value, size);
+}
+
+// The line describing a beacon payload, as Decode_Beacon gives it.
+void Write_Beacon(QString& line, QStringView payload) {
+    const int kind = payload.size() == 40 ? Byte_Value(payload[11], payload[12]) : -1;
+    if (kind < 1 || kind > 4)
+        return Assign_Text(line, {});
+    // The lines are "iBeacon - UUID %1 MajorID %2 MinorID %3", "Eddystone - NamespaceID %1
+    // InstanceID %2", "ALTBeacon - %1" and "Киво - MAC- %1 Бат.- %2 Темп.- %3 Влаж.- %4 Резерв %5",
+    // their parts inserted as they are; they are built piece by piece, which is much faster than
+    // substituting the markers and gives the same text.
+    line.truncate(0); // keeps the buffer for the appends below when it is not shared
+    line.reserve(96);
+    switch (kind) {
+    case 1:
+        line.append(u"iBeacon - UUID ").append(payload.sliced(0, 32)).append(u" MajorID ");
+        Append_Decimal(line, Unsigned_16(payload, 16, 17));
+        line.append(u" MinorID ");
+        Append_Decimal(line, Unsigned_16(payload, 18, 19));
+        break;
+    case 2:
+        line.append(u"Eddystone - NamespaceID ")
+            .append(payload.sliced(0, 20))
+            .append(u" InstanceID ")
+            .append(payload.sliced(20, 12));
+        break;
+    case 3:
+        line.append(u"ALTBeacon - ").append(payload);
+        break;
+    case 4:
+        line.append(u"Киво - MAC- ").append(payload.sliced(0, 12)).append(u" Бат.- ");
+        Append_Decimal(line, Signed_Byte(payload, 6));
+        line.append(u" Темп.- ");
+        Append_Decimal(line, static_cast<std::int16_t>(Unsigned_16(payload, 8, 7)));
+        line.append(u" Влаж.- ");
+        Append_Decimal(line, Signed_Byte(payload, 9));
+        line.append(u" Резерв ").append(payload.sliced(20, 20));
+        break;
+    }
+}
+
+// The value of a 6- or 20-byte field, as Read_Field_Text gives it.
+void Write_Field_Text(QString& out, QStringView packet, qint64 num_byte, qint64 size) {
+    if (packet.isEmpty() || size <= 0 || !Lies_Inside(packet, num_byte, size))
+        return Assign_Text(out, {});
+    const QStringView text = packet.sliced(2 * num_byte, 2 * size);
+    if (size == 20)
+        Write_Beacon(out, text);
+    else
+        Assign_Text(out, text);
+}
+
+void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView packet,
+                 qint64 var_start) {
+    if (field.Has_Bitmap) {
+        // The byte field's own line shows no value; its number only gives the bits.
+        QString& value = out.Next(field.Name);
+        Write_Number(value, packet, field.Num_Byte, field.Size,
+                     PacketDecoder::ByteOrder::Little_Endian);
+        // A field outside the packet has no bits either. A field of size 0 or less has the
+        // value 0 (empty only for an empty packet), so it has bits.
+        const bool has_bits = field.Size <= 0 || !value.isEmpty();
+        const int low_byte = HexText::Low_Byte_Of_Decimal(value);
+        Assign_Text(value, {});
+        if (has_bits) {
+            Write_Bits(out, field.Bitmap, low_byte);
+        } else {
+            for (const BitFieldEntry& bit : field.Bitmap)
+                Assign_Text(out.Next(bit.Name), {});
+        }
+    } else if (field.Size == 6 || field.Size == 20) {
+        Write_Field_Text(out.Next(field.Name), packet, field.Num_Byte, field.Size);
+    } else if (field.Size == -1) {
+        // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
+        const qint64 start = std::max<qint64>(var_start, 0);
+        const qint64 count = Byte_Count(packet) - start;
+        Assign_Text(out.Next(field.Name),
+                    count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
+    } else {
+        Write_Number(out.Next(field.Name), packet, field.Num_Byte, field.Size,
+                     PacketDecoder::ByteOrder::Little_Endian);
     }
 }
 
@@ -147,64 +297,43 @@ DecodedPacket PacketDecoder::Parse_Packet(const QString& packet) const {
 
 DecodedPacket PacketDecoder::Parse_Packet(const DeviceTemplateFile& file,
                                           QStringView packet) const {
+    DecodedPacket result;
+    Parse_Packet(file, packet, result);
+    return result;
+}
+
+void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView packet,
+                                 DecodedPacket& result) const {
     const int type_byte = HexText::Type_Byte(packet);
     const DeviceTemplateFile::Selection& selection = file.Select(type_byte);
     if (selection.Index < 0) {
         Reporter(Missing_Template_Message(type_byte, Template_Path));
-        return {};
+        return result.clear();
     }
     const PacketTemplate& packet_template = file.Templates().at(selection.Index);
     if (packet_template.Has_Err)
-        return {};
+        return result.clear();
 
     const qint64 length = Byte_Count(packet);
     const qint64 total = packet_template.Total_Size;
     if (length != total && !(packet_template.Has_Min_Size && length <= total)) {
-        return {{QStringLiteral("ERROR"),
-                 QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
-                                "фактический: %2")
-                     .arg(QString::number(total), QString::number(length))}};
+        Result_Filler out(result, 1);
+        out.Next(QStringLiteral("ERROR")) =
+            QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
+                           "фактический: %2")
+                .arg(QString::number(total), QString::number(length));
+        return;
     }
 
-    // One allocation for the whole result: the type line, every field and every bit field.
+    // Room for the whole result: the type line, every field and every bit field.
     qsizetype output_size = 1 + packet_template.Data.size();
     for (const ByteFieldEntry& field : packet_template.Data)
         output_size += field.Bitmap.size();
-    DecodedPacket result;
-    result.reserve(output_size);
-    result.append({Type_Field_Name, selection.Type_Name});
+    Result_Filler out(result, output_size);
+    Assign_Shared(out.Next(Type_Field_Name), selection.Type_Name);
     const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;
     for (const ByteFieldEntry& field : packet_template.Data)
-        Append_Field(result, field, packet, var_start);
-    return result;
-}
-
-void PacketDecoder::Append_Field(DecodedPacket& result, const ByteFieldEntry& field,
-                                 QStringView packet, qint64 var_start) const {
-    if (field.Has_Bitmap) {
-        result.append({field.Name, QString()});
-        const QString value =
-            Read_Number(packet, field.Num_Byte, field.Size, ByteOrder::Little_Endian);
-        if (field.Size > 0 && value.isEmpty()) {
-            // The field lies outside the packet: its bit fields have no bits either. A field of
-            // size 0 or less has the value 0 (empty only for an empty packet), so it has bits.
-            for (const BitFieldEntry& bit : field.Bitmap)
-                result.append({bit.Name, QString()});
-        } else {
-            Append_Bits(result, field.Bitmap, value);
-        }
-    } else if (field.Size == 6 || field.Size == 20) {
-        result.append({field.Name, Read_Field_Text(packet, field.Num_Byte, field.Size)});
-    } else if (field.Size == -1) {
-        // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
-        const qint64 start = std::max<qint64>(var_start, 0);
-        const qint64 count = Byte_Count(packet) - start;
-        result.append({field.Name,
-                       count > 0 ? packet.sliced(2 * start, 2 * count).toString() : QString()});
-    } else {
-        result.append(
-            {field.Name, Read_Number(packet, field.Num_Byte, field.Size, ByteOrder::Little_Endian)});
-    }
+        Write_Field(out, field, packet, var_start);
 }
 
 QJsonObject PacketDecoder::Find_Template(const QString& path, const QString& packet) const {
@@ -223,25 +352,15 @@ QString PacketDecoder::Packet_Type_Name(int type, const QJsonObject& packet_temp
 
 QString PacketDecoder::Read_Number(QStringView packet, qint64 num_byte, qint64 size,
                                    ByteOrder order) {
-    if (packet.isEmpty())
-        return QString();
-    if (size <= 0)
-        return QStringLiteral("0");
-    if (!Lies_Inside(packet, num_byte, size))
-        return QString();
-    if (size > 8)
-        return Wide_Number(packet, num_byte, size, order);
-    std::uint64_t value = 0;
-    if (!Read_Small(packet, num_byte, size, order, value))
-        return QStringLiteral("0");
-    return Signed_Text(value, size);
+    QString text;
+    Write_Number(text, packet, num_byte, size, order);
+    return text;
 }
 
 QString PacketDecoder::Read_Field_Text(QStringView packet, qint64 num_byte, qint64 size) {
-    if (packet.isEmpty() || size <= 0 || !Lies_Inside(packet, num_byte, size))
-        return QString();
-    const QStringView text = packet.sliced(2 * num_byte, 2 * size);
-    return size == 20 ? Decode_Beacon(text) : text.toString();
+    QString text;
+    Write_Field_Text(text, packet, num_byte, size);
+    return text;
 }
 
 DecodedPacket PacketDecoder::Parse_Bit_Map(const QJsonArray& bitmap, const QString& value) {
@@ -251,44 +370,13 @@ DecodedPacket PacketDecoder::Parse_Bit_Map(const QJsonArray& bitmap, const QStri
 DecodedPacket PacketDecoder::Parse_Bit_Map(const QList<BitFieldEntry>& bitmap,
                                            const QString& value) {
     DecodedPacket fields;
-    fields.reserve(bitmap.size());
-    Append_Bits(fields, bitmap, value);
+    Result_Filler out(fields, bitmap.size());
+    Write_Bits(out, bitmap, HexText::Low_Byte_Of_Decimal(value));
     return fields;
 }
 
 QString PacketDecoder::Decode_Beacon(QStringView payload) {
-    if (payload.size() != 40)
-        return QString();
-    const int kind = Byte_Value(payload[11], payload[12]);
-    // The lines are "iBeacon - UUID %1 MajorID %2 MinorID %3", "Eddystone - NamespaceID %1
-    // InstanceID %2", "ALTBeacon - %1" and "Киво - MAC- %1 Бат.- %2 Темп.- %3 Влаж.- %4 Резерв %5",
-    // their parts inserted as they are; they are built piece by piece, which is much faster than
-    // substituting the markers and gives the same text.
     QString line;
-    line.reserve(96);
-    switch (kind) {
-    case 1:
-        line.append(u"iBeacon - UUID ").append(payload.sliced(0, 32)).append(u" MajorID ");
-        Append_Decimal(line, Unsigned_16(payload, 16, 17));
-        line.append(u" MinorID ");
-        Append_Decimal(line, Unsigned_16(payload, 18, 19));
-        return line;
-    case 2:
-        return line.append(u"Eddystone - NamespaceID ")
-            .append(payload.sliced(0, 20))
-            .append(u" InstanceID ")
-            .append(payload.sliced(20, 12));
-    case 3:
-        return line.append(u"ALTBeacon - ").append(payload);
-    case 4:
-        line.append(u"Киво - MAC- ").append(payload.sliced(0, 12)).append(u" Бат.- ");
-        Append_Decimal(line, Signed_Byte(payload, 6));
-        line.append(u" Темп.- ");
-        Append_Decimal(line, static_cast<std::int16_t>(Unsigned_16(payload, 8, 7)));
-        line.append(u" Влаж.- ");
-        Append_Decimal(line, Signed_Byte(payload, 9));
-        return line.append(u" Резерв ").append(payload.sliced(20, 20));
-    default:
-        return QString();
-    }
+    Write_Beacon(line, payload);
+    return line;
 }

@@ -13,7 +13,7 @@
 // one conversion reads its file at every Parse_Packet, so edits to the file take effect at once;
 // callers that decode many packets load a DeviceTemplateFile once and use the overload taking it.
 class PacketDecoder {
-public:
+  public:
     enum class ByteOrder { Little_Endian, Packet_Order };
 
     // Template_Path becomes "Device/" followed by the file name, with nothing added.
@@ -27,6 +27,11 @@ public:
     DecodedPacket Parse_Packet(const QString& packet) const;
     // The same with a template file already loaded; Template_Path only names it in messages.
     DecodedPacket Parse_Packet(const DeviceTemplateFile& file, QStringView packet) const;
+    // The same into `result`, which is overwritten: its entries and the buffers of their texts
+    // are used again where they fit and are not shared, so decoding packet after packet into one
+    // list (best one per packet shape) allocates next to nothing.
+    void Parse_Packet(const DeviceTemplateFile& file, QStringView packet,
+                      DecodedPacket& result) const;
 
     // The template a packet selects: the element of `packet_data`, an empty object when none
     // accepts it, or {"ERR": "NOFILE"} (after a report) when the file cannot be opened.
@@ -50,9 +55,6 @@ public:
     static UserMessage Open_Failure_Message(const QString& path);
     static UserMessage Missing_Template_Message(int type_byte, const QString& path);
 
-private:
-    void Append_Field(DecodedPacket& result, const ByteFieldEntry& field, QStringView packet,
-                      qint64 var_start) const;
-
+  private:
     MessageReporter Reporter;
 };
