@@ -1,5 +1,6 @@
 #include "DecodeSession.h"
 
+#include "Base64Hex.h"
 #include "HexText.h"
 #include "JsonRecord.h"
 #include "OutputBuffer.h"
@@ -89,14 +90,14 @@ bool DecodeSession::Decode_Text(const QString& paste, PasteScanner::Traits trait
     if (traits.Needs_Cleaning)
         traits = Scanner.Scan(cleaned);
     const bool is_base64 = Is_Base64(cleaned, traits);
-    QString decoded_hex;
     if (is_base64) {
-        decoded_hex = PacketConversion::Hex_From_Base64(cleaned);
+        if (!Base64Hex::Decode_Plain(cleaned, Decoded_Hex))
+            Decoded_Hex = PacketConversion::Hex_From_Base64(cleaned);
         Out.Append(QByteArrayView(Hex_Line_Prefix));
-        Out.Append_Utf8(decoded_hex);
+        Out.Append_Utf8(Decoded_Hex);
         Out.Append(QByteArrayView(Hex_Line_Suffix));
     }
-    const QString& hex_text = is_base64 ? decoded_hex : cleaned;
+    const QString& hex_text = is_base64 ? Decoded_Hex : cleaned;
     const DecodedPacket& packet = Parse_Into_Kept(hex_text);
     if (packet.isEmpty()) {
         Reporter(PacketConversion::Not_Decoded_Message());

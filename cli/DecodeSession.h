@@ -59,7 +59,8 @@ class DecodeSession {
     PasteScanner Scanner;
     QByteArray Hex_Line_Prefix; // To_Hex_Line's text before and after the hex text
     QByteArray Hex_Line_Suffix;
-    QString Line_Text; // reused for every input line
+    QString Line_Text;   // reused for every input line
+    QString Decoded_Hex; // a base64 paste's bytes, reused for every paste
     std::array<DecodedPacket, 256> Kept_Results;
     QList<UserMessage> Packet_Messages; // the current packet's, for the JSON record
     qint64 Failure_Count = 0;
