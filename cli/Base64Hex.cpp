@@ -27,6 +27,18 @@ constexpr std::array<std::uint8_t, 128> Make_Values() {
 constexpr std::array<std::uint8_t, 128> Values = Make_Values();
 constexpr char16_t Hex_Digits[] = u"0123456789abcdef";
 
+// Writes one byte as two lower-case hex digits.
+char16_t* Put_Byte(char16_t* out, std::uint32_t byte) {
+    out[0] = Hex_Digits[(byte >> 4) & 0x0F];
+    out[1] = Hex_Digits[byte & 0x0F];
+    return out + 2;
+}
+
+// The six-bit value of a base64 digit, Not_Base64 for any other character.
+std::uint32_t Digit_Value(char16_t c) {
+    return c < 128 ? Values[c] : Not_Base64;
+}
+
 } // namespace
 
 bool Decode_Plain(QStringView text, QString& hex) {
@@ -38,25 +50,32 @@ bool Decode_Plain(QStringView text, QString& hex) {
     if (padding > 0 && size % 4 != 0)
         return false;
     const qsizetype digits = size - padding;
-    // Every digit carries six bits; a byte is written as soon as eight have come in.
+    // Every digit carries six bits; a byte is complete as soon as eight have come in, and bits
+    // left over at the end make no byte.
     hex.resize(2 * (digits * 6 / 8));
     char16_t* out = reinterpret_cast<char16_t*>(hex.data());
+    qsizetype i = 0;
+    // Four digits make three bytes.
+    for (; digits - i >= 4; i += 4) {
+        const std::uint32_t a = Digit_Value(in[i]), b = Digit_Value(in[i + 1]),
+                            c = Digit_Value(in[i + 2]), d = Digit_Value(in[i + 3]);
+        if (((a | b | c | d) & Not_Base64 & ~0x3Fu) != 0) // a value beyond six bits
+            return false;
+        const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6) | d;
+        out = Put_Byte(Put_Byte(Put_Byte(out, bits >> 16), bits >> 8), bits);
+    }
+    // Two or three digits left make one or two bytes; a single one makes none.
     std::uint32_t bits = 0;
-    int bit_count = 0;
-    for (qsizetype i = 0; i < digits; ++i) {
-        const char16_t c = in[i];
-        const std::uint8_t value = c < 128 ? Values[c] : Not_Base64;
+    for (qsizetype j = i; j < digits; ++j) {
+        const std::uint32_t value = Digit_Value(in[j]);
         if (value == Not_Base64)
             return false;
         bits = (bits << 6) | value;
-        bit_count += 6;
-        if (bit_count >= 8) {
-            bit_count -= 8;
-            const std::uint32_t byte = bits >> bit_count;
-            bits &= (1u << bit_count) - 1;
-            *out++ = Hex_Digits[byte >> 4];
-            *out++ = Hex_Digits[byte & 0x0F];
-        }
+    }
+    if (digits - i == 2) {
+        Put_Byte(out, bits >> 4);
+    } else if (digits - i == 3) {
+        Put_Byte(Put_Byte(out, bits >> 10), bits >> 2);
     }
     return true;
 }

@@ -6,6 +6,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // A write buffer in front of a file descriptor: output leaves in large blocks, never a line at a
 // time, unless the owner flushes. Text is written as UTF-8.
 class OutputBuffer {
@@ -30,18 +34,14 @@ class OutputBuffer {
     }
     // UTF-16 text as UTF-8, byte for byte what QString::toUtf8 gives.
     void Append_Utf8(QStringView text) {
-        // Short ASCII texts (numbers, hex fields) are by far the most common: copy them inline.
-        const qsizetype size = text.size();
-        if (size <= 32 && Capacity - Used >= 32) {
-            const char16_t* in = text.utf16();
-            char* out = Data + Used;
-            qsizetype i = 0;
-            for (; i < size && in[i] < 0x80; ++i)
-                out[i] = static_cast<char>(in[i]);
-            if (i == size) {
-                Used += size;
+        // ASCII (numbers, hex, Latin names) is by far the most common: it is copied inline, and
+        // only the text from the first other character on goes through the encoder.
+        if (text.size() <= Capacity - Used) {
+            const qsizetype ascii = Narrow_Ascii(text.utf16(), text.size(), Data + Used);
+            Used += ascii;
+            if (ascii == text.size())
                 return;
-            }
+            text = text.sliced(ascii);
         }
         Append_Utf8_Encoded(text);
     }
@@ -53,6 +53,23 @@ class OutputBuffer {
     bool Is_Terminal() const { return Terminal; }
 
   private:
+    // Copies the leading ASCII characters of `in` to `out`, a byte each; returns how many.
+    static qsizetype Narrow_Ascii(const char16_t* in, qsizetype size, char* out) {
+        qsizetype i = 0;
+#if defined(__SSE2__)
+        for (; size - i >= 8; i += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            const __m128i high = _mm_and_si128(units, _mm_set1_epi16(-0x80));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
+        }
+#endif
+        for (; i < size && in[i] < 0x80; ++i)
+            out[i] = static_cast<char>(in[i]);
+        return i;
+    }
+
     // Room for at least `size` more bytes, flushing first if needed.
     char* Reserve(qsizetype size);
     void Write_All(const char* bytes, qsizetype size);
