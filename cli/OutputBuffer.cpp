@@ -1,9 +1,5 @@
 #include "OutputBuffer.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -64,20 +60,12 @@ void OutputBuffer::Append_Utf8_Encoded(QStringView text) {
         char* const start = out;
         const qsizetype end = i + slice;
         while (i < end) {
-#if defined(__SSE2__)
-            // Eight ASCII characters at a time: the common case of digits and Latin names.
-            if (end - i >= 8) {
-                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-                const __m128i high = _mm_and_si128(units, _mm_set1_epi16(-0x80));
-                if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF) {
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
-                                     _mm_packus_epi16(units, units));
-                    out += 8;
-                    i += 8;
-                    continue;
-                }
-            }
-#endif
+            // Runs of ASCII (digits, Latin words, blanks) between the other characters.
+            const qsizetype ascii = Narrow_Ascii(in + i, end - i, out);
+            out += ascii;
+            i += ascii;
+            if (i == end)
+                break;
             const char16_t c = in[i];
             if (c < 0x80) {
                 *out++ = static_cast<char>(c);

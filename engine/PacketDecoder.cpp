@@ -196,7 +196,9 @@ void Write_Beacon(QString& line, QStringView payload) {
     // their parts inserted as they are; they are built piece by piece, which is much faster than
     // substituting the markers and gives the same text.
     line.truncate(0); // keeps the buffer for the appends below when it is not shared
-    line.reserve(96);
+    // reserve reallocates even a buffer of exactly the size asked for: ask only when needed.
+    if (!line.isDetached() || line.capacity() < 96)
+        line.reserve(96);
     switch (kind) {
     case 1:
         line.append(u"iBeacon - UUID ").append(payload.sliced(0, 32)).append(u" MajorID ");
