@@ -55,12 +55,6 @@ const char16_t* Format_Decimal(std::int64_t value, char16_t (&buffer)[21]) {
     return at;
 }
 
-void Append_Decimal(QString& out, std::int64_t value) {
-    char16_t buffer[21];
-    const char16_t* text = Format_Decimal(value, buffer);
-    out.append(reinterpret_cast<const QChar*>(text), buffer + 21 - text);
-}
-
 // Makes `out` hold `text`, writing into its own buffer when that is big enough and not shared:
 // a result list decoded into again and again then allocates no text at all.
 void Assign_Text(QString& out, QStringView text) {
@@ -186,45 +180,56 @@ void Write_Number(QString& out, QStringView packet, qint64 num_byte, qint64 size
     Assign_Signed(out, value, size);
 }
 
+// A beacon line put together in a fixed buffer, so that it is copied into its string in one go.
+// The longest line, 89 characters, is the "Киво" one.
+class Beacon_Line {
+  public:
+    Beacon_Line& operator<<(QStringView text) {
+        Q_ASSERT(At + text.size() <= std::end(Buffer));
+        At = std::copy(text.utf16(), text.utf16() + text.size(), At);
+        return *this;
+    }
+    Beacon_Line& operator<<(int value) {
+        char16_t digits[21];
+        const char16_t* const start = Format_Decimal(value, digits);
+        return *this << QStringView(start, std::end(digits));
+    }
+    QStringView Text() const { return QStringView(Buffer, At); }
+
+  private:
+    char16_t Buffer[128];
+    char16_t* At = Buffer;
+};
+
 // The line describing a beacon payload, as Decode_Beacon gives it.
-void Write_Beacon(QString& line, QStringView payload) {
+void Write_Beacon(QString& out, QStringView payload) {
     const int kind = payload.size() == 40 ? Byte_Value(payload[11], payload[12]) : -1;
-    if (kind < 1 || kind > 4)
-        return Assign_Text(line, {});
     // The lines are "iBeacon - UUID %1 MajorID %2 MinorID %3", "Eddystone - NamespaceID %1
     // InstanceID %2", "ALTBeacon - %1" and "Киво - MAC- %1 Бат.- %2 Темп.- %3 Влаж.- %4 Резерв %5",
     // their parts inserted as they are; they are built piece by piece, which is much faster than
     // substituting the markers and gives the same text.
-    line.truncate(0); // keeps the buffer for the appends below when it is not shared
-    // reserve reallocates even a buffer of exactly the size asked for: ask only when needed.
-    if (!line.isDetached() || line.capacity() < 96)
-        line.reserve(96);
+    Beacon_Line line;
     switch (kind) {
     case 1:
-        line.append(u"iBeacon - UUID ").append(payload.sliced(0, 32)).append(u" MajorID ");
-        Append_Decimal(line, Unsigned_16(payload, 16, 17));
-        line.append(u" MinorID ");
-        Append_Decimal(line, Unsigned_16(payload, 18, 19));
+        line << u"iBeacon - UUID " << payload.sliced(0, 32) << u" MajorID "
+             << Unsigned_16(payload, 16, 17) << u" MinorID " << Unsigned_16(payload, 18, 19);
         break;
     case 2:
-        line.append(u"Eddystone - NamespaceID ")
-            .append(payload.sliced(0, 20))
-            .append(u" InstanceID ")
-            .append(payload.sliced(20, 12));
+        line << u"Eddystone - NamespaceID " << payload.sliced(0, 20) << u" InstanceID "
+             << payload.sliced(20, 12);
         break;
     case 3:
-        line.append(u"ALTBeacon - ").append(payload);
+        line << u"ALTBeacon - " << payload;
         break;
     case 4:
-        line.append(u"Киво - MAC- ").append(payload.sliced(0, 12)).append(u" Бат.- ");
-        Append_Decimal(line, Signed_Byte(payload, 6));
-        line.append(u" Темп.- ");
-        Append_Decimal(line, static_cast<std::int16_t>(Unsigned_16(payload, 8, 7)));
-        line.append(u" Влаж.- ");
-        Append_Decimal(line, Signed_Byte(payload, 9));
-        line.append(u" Резерв ").append(payload.sliced(20, 20));
+        line << u"Киво - MAC- " << payload.sliced(0, 12) << u" Бат.- " << Signed_Byte(payload, 6)
+             << u" Темп.- " << static_cast<std::int16_t>(Unsigned_16(payload, 8, 7)) << u" Влаж.- "
+             << Signed_Byte(payload, 9) << u" Резерв " << payload.sliced(20, 20);
+        break;
+    default: // an unknown kind, or not a 20-byte payload, has no line
         break;
     }
+    Assign_Text(out, line.Text());
 }
 
 // The value of a 6- or 20-byte field, as Read_Field_Text gives it.
