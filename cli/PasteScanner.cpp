@@ -6,10 +6,12 @@
 #include <emmintrin.h>
 #endif
 
+#include <bit>
+
 namespace {
 
 #if defined(__SSE2__)
-// 0xFFFF when all 16 bytes lie in one of 0-9, A-F, a-f.
+// A bit set for each of the 16 bytes that lies in one of 0-9, A-F, a-f.
 int Hex_Digit_Mask(__m128i bytes) {
     const auto in_range = [&](char low, char high) {
         return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(low - 1))),
@@ -19,29 +21,16 @@ int Hex_Digit_Mask(__m128i bytes) {
         _mm_or_si128(in_range('0', '9'), _mm_or_si128(in_range('A', 'F'), in_range('a', 'f')));
     return _mm_movemask_epi8(digit);
 }
-#endif
 
-// Writes the first `count` bytes of an ASCII line as UTF-16; returns how many were hex digits
-// only, checked sixteen at a time (the rest is left to the caller).
-qsizetype Widen_Hex_Prefix(const char* in, qsizetype count, char16_t* out) {
-    qsizetype done = 0;
-#if defined(__SSE2__)
-    for (; count - done >= 16; done += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
-        if (Hex_Digit_Mask(bytes) != 0xFFFF)
-            break;
-        const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done + 8),
-                         _mm_unpackhi_epi8(bytes, zero));
-    }
-#else
-    (void)in;
-    (void)count;
-    (void)out;
-#endif
-    return done;
+// Widens one block of sixteen ASCII bytes to UTF-16; returns the mask of those that are not
+// hexadecimal digits.
+int Widen_Block(__m128i bytes, char16_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+    return ~Hex_Digit_Mask(bytes) & 0xFFFF;
 }
+#endif
 
 } // namespace
 
@@ -83,8 +72,28 @@ PasteScanner::Traits PasteScanner::Assign_Utf8(QString& text, QByteArrayView lin
     // resize keeps the storage when it is big enough and not shared.
     text.resize(size);
     char16_t* const out = reinterpret_cast<char16_t*>(text.data());
-    qsizetype i = Widen_Hex_Prefix(in, size, out);
     std::uint8_t seen = 0;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, the last block overlapping the one before it; only the bytes that
+    // are not hexadecimal digits need their class looked up (adding a class twice is harmless).
+    const auto block = [&](qsizetype at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+        if (_mm_movemask_epi8(bytes) != 0)
+            return false; // a byte beyond ASCII: left to the loop below
+        for (int others = Widen_Block(bytes, out + at); others != 0; others &= others - 1)
+            seen |= Classes[static_cast<unsigned char>(
+                in[at + std::countr_zero(static_cast<unsigned>(others))])];
+        return true;
+    };
+    bool ascii = true;
+    for (; ascii && size - i >= 16; i += 16)
+        ascii = block(i);
+    if (!ascii)
+        i -= 16; // that block holds a byte beyond ASCII
+    else if (i > 0 && i < size && block(size - 16))
+        i = size;
+#endif
     for (; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(in[i]);
         if (byte >= 0x80) {

@@ -91,6 +91,16 @@ QStringList Rich_Pastes(std::mt19937& random, int count) {
         pastes.append(random() % 3 ? QString::fromLatin1(bytes.toHex())
                                    : QString::fromLatin1(bytes.toBase64()));
     }
+    // Mostly hex digits, with now and then a character that matters anywhere in a long line:
+    // blanks, base64 markers and letters, a character beyond ASCII.
+    const QString rare = QStringLiteral(" \t\n+=/\\gZЖ\r-");
+    const QString hex = QStringLiteral("0123456789abcdefABCDEF");
+    for (int i = 0; i < count / 2; ++i) {
+        QString paste;
+        for (int length = static_cast<int>(random() % 64); length > 0; --length)
+            paste += random() % 12 ? hex[random() % hex.size()] : rare[random() % rare.size()];
+        pastes.append(paste);
+    }
     return pastes;
 }
 
@@ -167,6 +177,8 @@ void TestCliSession::Text_Equals_Window_Conversion() {
 void TestCliSession::Utf8_Equals_Toolkit_Encoding() {
     const QString pair = QString::fromUcs4(U"\U0001F600");
     const QStringList texts{QStringLiteral("plain ascii, longer than eight"),
+                            QStringLiteral("Киво - MAC- 0123456789ab Бат.- -12 Темп.- 300 Влаж.- "
+                                           "7 Резерв 00112233445566778899"),
                             QStringLiteral("Тип пакета: --- Киво"),
                             pair + QStringLiteral("x") + pair,
                             QStringLiteral("ab") + QChar(0xD800) + QStringLiteral("cd"),
@@ -180,6 +192,20 @@ void TestCliSession::Utf8_Equals_Toolkit_Encoding() {
         }
         QCOMPARE(file.Read(), text.toUtf8());
     }
+    // One after the other, so that texts start at every position of the small buffer.
+    Captured_File file;
+    QByteArray expected;
+    {
+        OutputBuffer out(file.Fd(), 100);
+        for (int round = 0; round < 7; ++round) {
+            for (const QString& text : texts) {
+                const QString piece = text.left(round * 13 + 1) + text.mid(round * 29);
+                out.Append_Utf8(piece);
+                expected += piece.toUtf8();
+            }
+        }
+    }
+    QCOMPARE(file.Read(), expected);
 }
 
 void TestCliSession::Line_Reader_Splits_Lines_data() {
