@@ -60,16 +60,12 @@ void OutputBuffer::Append_Utf8_Encoded(QStringView text) {
         char* const start = out;
         const qsizetype end = i + slice;
         while (i < end) {
-            // Runs of ASCII (digits, Latin words, blanks) between the other characters.
-            const qsizetype ascii = Narrow_Ascii(in + i, end - i, out);
-            out += ascii;
-            i += ascii;
-            if (i == end)
-                break;
             const char16_t c = in[i];
             if (c < 0x80) {
-                *out++ = static_cast<char>(c);
-                ++i;
+                // A run of ASCII (digits, Latin words, blanks) between the other characters.
+                const qsizetype ascii = Narrow_Ascii(in + i, end - i, out);
+                out += ascii;
+                i += ascii;
             } else if (c < 0x800) {
                 *out++ = static_cast<char>(0xC0 | (c >> 6));
                 *out++ = static_cast<char>(0x80 | (c & 0x3F));

@@ -57,10 +57,21 @@ class OutputBuffer {
     static qsizetype Narrow_Ascii(const char16_t* in, qsizetype size, char* out) {
         qsizetype i = 0;
 #if defined(__SSE2__)
+        const __m128i high_bits = _mm_set1_epi16(-0x80);
+        const auto ascii = [&](__m128i units) {
+            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, high_bits),
+                                                     _mm_setzero_si128())) == 0xFFFF;
+        };
+        for (; size - i >= 16; i += 16) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+            if (!ascii(_mm_or_si128(low, high)))
+                break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+        }
         for (; size - i >= 8; i += 8) {
             const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-            const __m128i high = _mm_and_si128(units, _mm_set1_epi16(-0x80));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
+            if (!ascii(units))
                 break;
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
         }

@@ -3,21 +3,30 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+
 // Reading numbers out of packet text: two hexadecimal characters per byte, either case. Only the
 // digits 0-9, a-f and A-F count as hexadecimal; anything else (signs, blanks, prefixes, other
 // scripts) makes the value unreadable.
 namespace HexText {
 
+namespace Detail {
+constexpr std::array<signed char, 128> Make_Digit_Values() {
+    std::array<signed char, 128> values{};
+    for (int c = 0; c < 128; ++c)
+        values[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                    : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                    : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                           : -1;
+    return values;
+}
+inline constexpr std::array<signed char, 128> Digit_Values = Make_Digit_Values();
+} // namespace Detail
+
 // 0..15, or -1 for a character that is not a hexadecimal digit.
 inline int Digit_Value(QChar character) {
     const char16_t c = character.unicode();
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
+    return c < 128 ? Detail::Digit_Values[c] : -1;
 }
 
 // Two characters as one byte, or -1 when either is not a hexadecimal digit.

@@ -125,7 +125,8 @@ int Unsigned_16(QStringView payload, qsizetype high_byte, qsizetype low_byte) {
 class Result_Filler {
   public:
     Result_Filler(DecodedPacket& list, qsizetype expected_size) : List(list) {
-        List.reserve(expected_size);
+        if (List.capacity() < expected_size)
+            List.reserve(expected_size);
     }
     ~Result_Filler() { List.resize(Used); }
     Result_Filler(const Result_Filler&) = delete;
@@ -134,9 +135,8 @@ class Result_Filler {
     // The next field, named `name`; its value is the earlier one, to be overwritten. The
     // reference lasts until the next call.
     QString& Next(const QString& name) {
-        if (Used == List.size())
-            List.emplace_back();
-        DecodedField& field = List[Used++];
+        DecodedField& field = Used < List.size() ? List[Used] : List.emplace_back();
+        ++Used;
         Assign_Shared(field.Name, name);
         return field.Value;
     }
