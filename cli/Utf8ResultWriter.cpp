@@ -33,9 +33,8 @@ Utf8ResultWriter::Name_Entry Utf8ResultWriter::Describe(const QString& name) {
     return entry;
 }
 
-const Utf8ResultWriter::Name_Entry& Utf8ResultWriter::Entry_For(const QString& name) {
-    const auto address = reinterpret_cast<std::uintptr_t>(name.constData());
-    std::size_t slot = static_cast<std::size_t>((address >> 3) * 0x9E3779B97F4A7C15ULL >> 54);
+const Utf8ResultWriter::Name_Entry& Utf8ResultWriter::Find_Entry(const QString& name) {
+    std::size_t slot = Home_Slot(name);
     for (int probe = 0; probe < Table_Size; ++probe, slot = (slot + 1) % Table_Size) {
         Name_Entry& entry = Table[slot];
         if (entry.Name.constData() == name.constData() && !entry.Prefix.isEmpty())

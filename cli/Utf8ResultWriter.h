@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 
 class OutputBuffer;
 
@@ -29,7 +31,18 @@ class Utf8ResultWriter {
     };
 
     static Name_Entry Describe(const QString& name);
-    const Name_Entry& Entry_For(const QString& name);
+    static std::size_t Home_Slot(const QString& name) {
+        const auto address = reinterpret_cast<std::uintptr_t>(name.constData());
+        return static_cast<std::size_t>((address >> 3) * 0x9E3779B97F4A7C15ULL >> 54);
+    }
+    // A name met before is nearly always in its home slot: that look-up is inline.
+    const Name_Entry& Entry_For(const QString& name) {
+        const Name_Entry& home = Table[Home_Slot(name)];
+        if (home.Name.constData() == name.constData() && !home.Prefix.isEmpty())
+            return home;
+        return Find_Entry(name);
+    }
+    const Name_Entry& Find_Entry(const QString& name);
 
     QByteArray Header;
     // Names seen so far, looked up by the address of their shared storage: the decoder hands out

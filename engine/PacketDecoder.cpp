@@ -58,11 +58,13 @@ const char16_t* Format_Decimal(std::int64_t value, char16_t (&buffer)[21]) {
 // Makes `out` hold `text`, writing into its own buffer when that is big enough and not shared:
 // a result list decoded into again and again then allocates no text at all.
 void Assign_Text(QString& out, QStringView text) {
-    if (text.isEmpty() && !out.isDetached()) {
-        out.clear(); // resizing a shared or null text would allocate a buffer for nothing
-        return;
+    if (out.size() != text.size() || !out.isDetached()) {
+        if (text.isEmpty() && !out.isDetached()) {
+            out.clear(); // resizing a shared or null text would allocate a buffer for nothing
+            return;
+        }
+        out.resize(text.size());
     }
-    out.resize(text.size());
     std::copy(text.begin(), text.end(), out.begin());
 }
 
@@ -127,15 +129,20 @@ class Result_Filler {
     Result_Filler(DecodedPacket& list, qsizetype expected_size) : List(list) {
         if (List.capacity() < expected_size)
             List.reserve(expected_size);
+        Kept = List.size();
+        Kept_Fields = Kept > 0 ? List.data() : nullptr; // data() detaches a shared list
     }
-    ~Result_Filler() { List.resize(Used); }
+    ~Result_Filler() {
+        if (List.size() != Used)
+            List.resize(Used);
+    }
     Result_Filler(const Result_Filler&) = delete;
     Result_Filler& operator=(const Result_Filler&) = delete;
 
     // The next field, named `name`; its value is the earlier one, to be overwritten. The
     // reference lasts until the next call.
     QString& Next(const QString& name) {
-        DecodedField& field = Used < List.size() ? List[Used] : List.emplace_back();
+        DecodedField& field = Used < Kept ? Kept_Fields[Used] : List.emplace_back();
         ++Used;
         Assign_Shared(field.Name, name);
         return field.Value;
@@ -144,6 +151,8 @@ class Result_Filler {
   private:
     DecodedPacket& List;
     qsizetype Used = 0;
+    qsizetype Kept = 0;                  // entries the list held before
+    DecodedField* Kept_Fields = nullptr; // read only before any entry is added
 };
 
 // One field per bitmap entry, each holding the bits of `low_byte` that its range covers.
