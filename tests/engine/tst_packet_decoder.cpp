@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -437,6 +438,43 @@ class PacketDecoderTest : public QObject {
         QCOMPARE(decoder.Template_Path, u"Device/"_qs + file_name);
         QCOMPARE(Flat(decoder.Parse_Packet(u"0100"_qs)), QString());
         QCOMPARE(Flat(Messages), expected);
+    }
+
+    // Decoding into one list again and again gives what a fresh decoding gives, whatever came
+    // before (longer, shorter, an error, nothing), and leaves copies of earlier results alone.
+    void decoding_into_one_list() {
+        const DeviceTemplateFile sensor = DeviceTemplateFile::From_Json(Sensor_Json);
+        const DeviceTemplateFile only_type_1 =
+            DeviceTemplateFile::From_Json(Templates_Json(u"1|\"One\""_qs));
+        const QString beacon = u"0200112233445016778899AABBCCDDEEFF12348000"_qs;
+        QStringList packets{u"0100F15365FBFF05"_qs,
+                            u"01AABB"_qs,
+                            u"7F0102"_qs,
+                            u"7F0102030405060708090A0B0C0D"_qs,
+                            u""_qs,
+                            u"0100f15365fbff05"_qs,
+                            u"0100F15365FBFF0F"_qs,
+                            u"FF"_qs};
+        // The kind digits are characters 13 and 14: kinds 1 to 4, an unknown one, not hex.
+        for (const char16_t* kind : {u"01", u"02", u"03", u"04", u"05", u"0G"})
+            packets << QString(beacon).replace(13, 2, QString::fromUtf16(kind));
+        const PacketDecoder decoder(u"t.json"_qs, Recorder());
+        DecodedPacket reused;
+        for (int round = 0; round < 3; ++round) {
+            for (const QString& packet : packets) {
+                for (const DeviceTemplateFile* file : {&sensor, &only_type_1}) {
+                    const DecodedPacket earlier = reused;
+                    const QString earlier_text = Flat(earlier);
+                    const QString held_value = reused.isEmpty() ? QString() : reused[0].Value;
+                    decoder.Parse_Packet(*file, packet, reused);
+                    QCOMPARE(Flat(reused), Flat(decoder.Parse_Packet(*file, packet)));
+                    QCOMPARE(Flat(earlier), earlier_text);
+                    QCOMPARE(held_value, earlier.isEmpty() ? QString() : earlier[0].Value);
+                }
+            }
+            std::rotate(packets.begin(), packets.begin() + 3, packets.end());
+        }
+        QVERIFY(Messages.size() > 0); // only_type_1 had no template for most packets
     }
 
     void find_template() {
