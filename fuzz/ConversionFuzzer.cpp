@@ -5,6 +5,7 @@
 // the whole input is the template and the paste is empty. Nothing is written to disk.
 
 #include "DeviceTemplateFile.h"
+#include "FuzzRequire.h"
 #include "HexText.h"
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
@@ -19,14 +20,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Stops the run with a libFuzzer crash report and the broken invariant.
-void Require(bool condition, const char* invariant) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", invariant);
-    std::abort();
-}
 
 class Buffer_Output : public PacketConversion::Output {
   public:

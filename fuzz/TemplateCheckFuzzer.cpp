@@ -2,6 +2,7 @@
 // template document.
 
 #include "DeviceTemplateFile.h"
+#include "FuzzRequire.h"
 #include "TemplateLinter.h"
 
 #include <QByteArray>
@@ -9,17 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-void Require(bool condition, const char* invariant) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", invariant);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray document(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

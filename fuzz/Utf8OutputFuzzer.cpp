@@ -4,6 +4,7 @@
 //
 // Input layout: two bytes of buffer capacity (little-endian), then the text's UTF-16 units.
 
+#include "FuzzRequire.h"
 #include "OutputBuffer.h"
 
 #include <QByteArray>
@@ -18,13 +19,6 @@
 #include <cstring>
 
 namespace {
-
-void Require(bool condition, const char* invariant) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", invariant);
-    std::abort();
-}
 
 QByteArray Read_Back(int fd) {
     QByteArray bytes(static_cast<qsizetype>(::lseek(fd, 0, SEEK_END)), Qt::Uninitialized);
