@@ -2,82 +2,64 @@
 
 #include "PacketBuilder.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
-BuilderDriver::BuilderDriver(PacketBuilder& builder) : Builder(builder) {
-    Tree = builder.findChild<QTreeWidget*>();
-    // The two line edits are told apart by their place on the bottom line: device name first.
-    for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
-        if (edit->x() < 200)
-            Edit_Device_Name = edit;
-        else
-            Edit_File_Name = edit;
-    }
-    Q_ASSERT(Tree && Edit_Device_Name && Edit_File_Name);
-}
+#include <functional>
 
-QPushButton* BuilderDriver::Button(const QString& text) const {
+using namespace Qt::StringLiterals;
+
+void BuilderDriver::Press(const QString& text) {
     for (QPushButton* button : Builder.findChildren<QPushButton*>()) {
         if (button->text() == text)
-            return button;
+            return QTest::mouseClick(button, Qt::LeftButton);
     }
     qFatal("no button %s", qPrintable(text));
 }
 
-void BuilderDriver::Press(QPushButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void BuilderDriver::Press_Save() {
-    Press(Button(QStringLiteral("Сохранить")));
-}
-
-void BuilderDriver::Set_Cell(QTreeWidgetItem* row, int column, const QString& text) {
-    row->setText(column, text);
-}
-
-// The add operations open an editor on one cell of the new row: the text for that cell is typed
-// there and committed with Enter, exactly as a user would.
-QTreeWidgetItem* BuilderDriver::Add_Row(QPushButton* button, int editor_column,
-                                        const QStringList& cells) {
-    Press(button);
-    QTreeWidgetItem* row = Tree->currentItem();
+// The new row's editor opens on one cell: its text is typed there and committed with Enter.
+QTreeWidgetItem* BuilderDriver::Add(Kind kind, const QStringList& cells) {
+    Press(QStringList{u"Тип пакета"_s, u"Поле данных(байт)"_s, u"Поле данных(бит)"_s}.at(kind));
+    const int typed = kind == Byte_Field ? 1 : 0;
+    auto* tree = Builder.findChild<QTreeWidget*>();
+    auto* editor = qobject_cast<QLineEdit*>(tree->indexWidget(tree->currentIndex()));
+    QTreeWidgetItem* row = tree->currentItem();
     if (!row)
         return nullptr;
-    auto* editor = qobject_cast<QLineEdit*>(Tree->indexWidget(Tree->currentIndex()));
     if (editor) {
-        const QString text = cells.value(editor_column);
-        editor->setText(text);
+        editor->setText(cells.value(typed));
         QTest::keyClick(editor, Qt::Key_Return);
-        // The delegate commits the editor's text from a queued call, once the key is handled.
-        QCoreApplication::processEvents();
-        if (!QTest::qWaitFor([&] { return row->text(editor_column) == text; }))
+        QCoreApplication::processEvents(); // the delegate commits from a queued call
+        if (!QTest::qWaitFor([&] { return row->text(typed) == cells.value(typed); }))
             return nullptr;
     }
     for (int column = 0; column < 3; ++column) {
-        if (column != editor_column || !editor)
-            Set_Cell(row, column, cells.value(column));
+        if (column != typed || !editor)
+            row->setText(column, cells.value(column));
     }
     return row;
 }
 
-QTreeWidgetItem* BuilderDriver::Add_Packet_Type(const QStringList& cells) {
-    return Add_Row(Button(QStringLiteral("Тип пакета")), 0, cells);
-}
-
-QTreeWidgetItem* BuilderDriver::Add_Byte_Field(const QStringList& cells) {
-    return Add_Row(Button(QStringLiteral("Поле данных(байт)")), 1, cells);
-}
-
-QTreeWidgetItem* BuilderDriver::Add_Bit_Field(const QStringList& cells) {
-    return Add_Row(Button(QStringLiteral("Поле данных(бит)")), 0, cells);
-}
-
-void BuilderDriver::Set_Names(const QString& device_name, const QString& file_name) {
-    Edit_Device_Name->setText(device_name);
-    Edit_File_Name->setText(file_name);
+// The box waits in its own event loop: a timer polls for it, records it and closes it.
+QStringList BuilderDriver::Save(const QString& device_name, const QString& file_name) {
+    // The two line edits are told apart by their place on the bottom line: device name first.
+    for (QLineEdit* edit : Builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        edit->setText(edit->x() < 200 ? device_name : file_name);
+    QStringList boxes;
+    QObject poller;
+    std::function<void()> poll = [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->windowTitle() << box->text();
+            box->done(QMessageBox::Ok);
+        }
+        QTimer::singleShot(5, &poller, poll);
+    };
+    QTimer::singleShot(0, &poller, poll);
+    Press(u"Сохранить"_s);
+    return boxes;
 }

@@ -1,37 +1,24 @@
 #pragma once
 
-#include <QString>
 #include <QStringList>
 
 class PacketBuilder;
-class QLineEdit;
-class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 
-// Drives a real constructor window as a user would: presses its buttons, types the cell the new
-// row's editor opens on into that editor, and fills the other cells as an editor commits them.
+// Drives a real constructor window as a user would: presses its buttons, types into the editor a
+// new row opens, and answers the message box a save opens.
 class BuilderDriver {
   public:
-    explicit BuilderDriver(PacketBuilder& builder);
+    enum Kind { Packet_Type, Byte_Field, Bit_Field };
 
-    // Each adds one row with the three cell texts (byte number or type, size, name).
-    QTreeWidgetItem* Add_Packet_Type(const QStringList& cells);
-    QTreeWidgetItem* Add_Byte_Field(const QStringList& cells);
-    QTreeWidgetItem* Add_Bit_Field(const QStringList& cells);
-    void Set_Cell(QTreeWidgetItem* row, int column, const QString& text);
-
-    void Set_Names(const QString& device_name, const QString& file_name);
-    void Press(QPushButton* button);
-    void Press_Save();
-
-    QTreeWidget* Tree = nullptr;
+    explicit BuilderDriver(PacketBuilder& builder) : Builder(builder) {}
+    // Adds a row with its cells (byte number or types, size, name); null when that failed.
+    QTreeWidgetItem* Add(Kind kind, const QStringList& cells);
+    // Names the template, presses "Сохранить"; the title and text of the one box that opened.
+    QStringList Save(const QString& device_name, const QString& file_name);
 
   private:
-    QTreeWidgetItem* Add_Row(QPushButton* button, int editor_column, const QStringList& cells);
-    QPushButton* Button(const QString& text) const;
+    void Press(const QString& button);
 
     PacketBuilder& Builder;
-    QLineEdit* Edit_Device_Name = nullptr;
-    QLineEdit* Edit_File_Name = nullptr;
 };
