@@ -62,19 +62,28 @@ class OutputBuffer {
             return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, high_bits),
                                                      _mm_setzero_si128())) == 0xFFFF;
         };
-        for (; size - i >= 16; i += 16) {
-            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+        const auto narrow_16 = [&](qsizetype at) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at + 8));
             if (!ascii(_mm_or_si128(low, high)))
-                break;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
-        }
-        for (; size - i >= 8; i += 8) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                return false;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(low, high));
+            return true;
+        };
+        const auto narrow_8 = [&](qsizetype at) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
             if (!ascii(units))
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
-        }
+                return false;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(units, units));
+            return true;
+        };
+        while (size - i >= 16 && narrow_16(i))
+            i += 16;
+        // Unless a character beyond ASCII stopped the loop, the rest is done as one more block
+        // that ends at the end, overlapping what is done (writing a byte twice is harmless).
+        if (size - i < 16 && i < size &&
+            (size >= 16 ? narrow_16(size - 16) : size >= 8 && narrow_8(0) && narrow_8(size - 8)))
+            return size;
 #endif
         for (; i < size && in[i] < 0x80; ++i)
             out[i] = static_cast<char>(in[i]);
