@@ -9,19 +9,33 @@
 #include <initializer_list>
 
 // QtTest data tables written one row per line: the row's name, then one text per column.
-using Table_Rows = std::initializer_list<std::initializer_list<const char*>>;
-
-inline void Add_Table(std::initializer_list<const char*> columns, Table_Rows rows) {
+inline void Add_Table(std::initializer_list<const char*> columns,
+                      std::initializer_list<std::initializer_list<const char*>> rows) {
     for (const char* column : columns)
         QTest::addColumn<QString>(column);
     for (const auto& row : rows) {
-        if (row.size() != columns.size() + 1)
-            qFatal("table row %s has %zu cells", *row.begin(), row.size());
-        auto cell = row.begin();
-        QTestData& data = QTest::newRow(*cell);
-        for (++cell; cell != row.end(); ++cell)
+        QTestData& data = QTest::newRow(*row.begin());
+        for (auto cell = row.begin() + 1; cell != row.end(); ++cell)
             data << QString::fromUtf8(*cell);
     }
+}
+
+// Denser tables: each row one text, its name and then its cells separated by " | ".
+using Rows = std::initializer_list<const char*>;
+inline void Add_Rows(Rows rows) {
+    QTest::addColumn<QStringList>("cells");
+    for (const char* row : rows) {
+        QStringList cells = QString::fromUtf8(row).split(u" | "_qs);
+        QTest::newRow(cells.takeFirst().toUtf8().constData()) << cells;
+    }
+}
+
+// The current row's cells; a row with a missing or extra cell stops the test program.
+inline QStringList Row(qsizetype count) {
+    QFETCH(QStringList, cells);
+    if (cells.size() != count)
+        qFatal("row %s has %lld cells", QTest::currentDataTag(), qlonglong(cells.size()));
+    return cells;
 }
 
 // "name=value" pairs joined by "|", so a whole result fits one table cell.
