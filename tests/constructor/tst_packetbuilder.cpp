@@ -13,7 +13,6 @@ namespace {
 
 const QString Saved = u"I|Готово|JSON файл сохранен!"_qs;
 const QString Empty_Name = u"C|Ошибка|Незавние устройтсва или файла пустое."_qs;
-
 const QString Failed = u"I|Ошибка|Не удалось открыть файлDevice/"_qs;
 
 QByteArray Read_File(const QString& path) {
