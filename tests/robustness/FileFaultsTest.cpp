@@ -7,11 +7,12 @@
 #include "PacketDecoder.h"
 
 #include <QDir>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <memory>
+#include <optional>
 
 #include <unistd.h>
 
@@ -32,25 +33,25 @@ QByteArray Read_File(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Packet 013412 decoded as one conversion does it: the template file is read again for it.
-std::pair<DecodedPacket, QStringList> Decode(const QString& file_name) {
-    QStringList messages;
-    const DecodedPacket packet = PacketDecoder(file_name, [&](const UserMessage& message) {
-                                     messages.append(message.Text);
-                                 }).Parse_Packet(u"013412"_s);
-    return {packet, messages};
+// Packet 013412 decoded as a conversion does, reading the template file again: the messages and
+// "name = value" lines.
+QString Decode(const QString& file_name) {
+    QString text;
+    const auto report = [&](const UserMessage& message) { text += message.Text + u'\n'; };
+    for (const DecodedField& field : PacketDecoder(file_name, report).Parse_Packet(u"013412"_s))
+        text += field.Name + u" = "_s + field.Value + u'\n';
+    return text;
 }
 
 } // namespace
 
 class FileFaultsTest : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> Work_Dir;
+    std::optional<QTemporaryDir> Work_Dir;
 
   private Q_SLOTS:
     void init() {
-        Work_Dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(Work_Dir->path()) && QDir().mkdir(u"Device"_s));
+        QVERIFY(QDir::setCurrent(Work_Dir.emplace().path()) && QDir().mkdir(u"Device"_s));
     }
     void save_data();
     void save();
@@ -66,24 +67,19 @@ void FileFaultsTest::save_data() {
     QTest::addColumn<QByteArray>("registry"); // Dev.conf before the save; empty: none
     QTest::addColumn<QStringList>("box");
     QTest::addColumn<QStringList>("devices"); // name=file in Dev.conf after the save
-    const QStringList saved{u"Готово"_s, u"JSON файл сохранен!"_s}, kept{u"Old=old.json"_s};
-    const QByteArray old = "[Dev]\nOld=old.json\n";
+    const QStringList saved{u"Готово"_s, u"JSON файл сохранен!"_s}, old{u"Old=old.json"_s};
+    const auto failed = [](const QString& path) {
+        return QStringList{u"Ошибка"_s, u"Не удалось открыть файл"_s + path};
+    };
     QTest::newRow("Dev.conf missing")
         << u""_s << QByteArray() << saved << QStringList{u"New=new.json"_s};
     QTest::newRow("Dev.conf junk")
-        << u""_s << QByteArray("\x01 junk\n[Dev]\nOld=old.json\n[Other]\nX=y.json\nbroken\n")
-        << saved << QStringList{u"New=new.json"_s, u"Old=old.json"_s};
-    QTest::newRow("Dev.conf binary") << u""_s << QByteArray("\x00\xff\xfe\x01[\x80\n=\x1b", 10)
-                                     << saved << QStringList{u"New=new.json"_s};
+        << u""_s << QByteArray("\x01 junk\n[Dev]\nOld=old.json\nbroken\n") << saved
+        << QStringList{u"New=new.json"_s, old[0]};
     QTest::newRow("Dev.conf read-only")
-        << u"read-only"_s << old << QStringList{u"Ошибка"_s, u"Не удалось открыть файлDev.conf"_s}
-        << kept;
-    QTest::newRow("Dev.conf a directory")
-        << u"directory"_s << QByteArray()
-        << QStringList{u"Ошибка"_s, u"Не удалось открыть файлDev.conf"_s} << QStringList();
-    QTest::newRow("Device/ missing")
-        << u"no Device/"_s << old
-        << QStringList{u"Ошибка"_s, u"Не удалось открыть файлDevice/new.json"_s} << kept;
+        << u"read-only"_s << QByteArray("[Dev]\nOld=old.json\n") << failed(u"Dev.conf"_s) << old;
+    QTest::newRow("Device/ missing") << u"no Device/"_s << QByteArray("[Dev]\nOld=old.json\n")
+                                     << failed(u"Device/new.json"_s) << old;
 }
 
 void FileFaultsTest::save() {
@@ -94,7 +90,6 @@ void FileFaultsTest::save() {
     if (state == u"read-only" && ::geteuid() == 0)
         QSKIP("root writes files whatever their permission bits");
     QVERIFY(state != u"no Device/" || QDir().rmdir(u"Device"_s));
-    QVERIFY(state != u"directory" || QDir().mkdir(u"Dev.conf"_s));
     QVERIFY(registry.isEmpty() || Write_File(u"Dev.conf"_s, registry));
     QVERIFY(state != u"read-only" || QFile::setPermissions(u"Dev.conf"_s, QFile::ReadOwner));
     PacketBuilder builder;
@@ -116,49 +111,47 @@ void FileFaultsTest::save() {
 
 void FileFaultsTest::read_template_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message"); // empty: the packet decodes
-    const QString no_template = PacketDecoder::Missing_Template_Message(1, u"Device/t.json"_s).Text;
-    const QString utf16 = QString::fromUtf8(Telemetry);
-    QTest::newRow("directory") << QByteArray() << u"Не удалось открыть файлDevice/t.json"_s;
-    QTest::newRow("empty") << QByteArray() << no_template;
-    QTest::newRow("latin-1 name") << QByteArray(Telemetry).replace("Telemetry", "T\xe9l")
-                                  << no_template;
-    QTest::newRow("utf-16") << QByteArray(reinterpret_cast<const char*>(utf16.utf16()),
-                                          utf16.size() * 2)
-                            << no_template;
-    QTest::newRow("binary") << QByteArray("\x00\x01\xff{\"packet_data\"", 16) << no_template;
+    QTest::addColumn<QString>("decoded"); // how the decoding ends
+    QTest::addColumn<int>("lines");
+    const QString none =
+        PacketDecoder::Missing_Template_Message(1, u"Device/t.json"_s).Text + u'\n';
+    QTest::newRow("directory") << QByteArray() << u"Не удалось открыть файлDevice/t.json\n"_s << 1;
+    QTest::newRow("empty") << QByteArray() << none << 1;
+    QTest::newRow("latin-1") << QByteArray(Telemetry).replace("Telemetry", "T\xe9l") << none << 1;
+    QTest::newRow("utf-16") << QByteArray(QStringEncoder(QStringConverter::Utf16)(
+                                   QString::fromUtf8(Telemetry)))
+                            << none << 1;
+    QTest::newRow("binary") << QByteArray("\x00\x01\xff{\"packet_data\"", 16) << none << 1;
     // 10 MB of nesting: the parser must give up, not overflow the stack.
-    QTest::newRow("10 MB deep") << QByteArray(10 << 20, '[') << no_template;
+    QTest::newRow("10 MB deep") << QByteArray(10 << 20, '[') << none << 1;
     // 10 MB of valid JSON: 200 000 byte fields, all decoded.
     QTest::newRow("10 MB valid")
         << R"({"packet_data": [{"packet_type": 1, "name": "Big", "total_size": 3, "data": [)" +
-               QByteArray(R"({"num_byte": 1, "size": 2, "name": "A field with a long name"},)")
+               QByteArray(R"({"num_byte": 1, "size": 2, "name": "Field of a big template"},)")
                    .repeated(200000) +
                R"({"num_byte": 2, "size": 1, "name": "Last"}]}]})"
-        << QString();
+        << u"Field of a big template = 4660\nLast = 18\n"_s << 200002;
 }
 
 void FileFaultsTest::read_template() {
     QFETCH(QByteArray, content);
-    QFETCH(QString, message);
-    QVERIFY(QByteArray(QTest::currentDataTag()) == "directory"
-                ? QDir().mkdir(u"Device/t.json"_s)
-                : Write_File(u"Device/t.json"_s, content));
-    const auto [packet, messages] = Decode(u"t.json"_s);
-    QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(packet.size(), message.isEmpty() ? 200002 : 0);
-    QCOMPARE(packet.value(100000).Value, message.isEmpty() ? u"4660"_s : QString());
-    QCOMPARE(packet.value(200001).Value, message.isEmpty() ? u"18"_s : QString());
+    QFETCH(QString, decoded);
+    QFETCH(int, lines);
+    QVERIFY(QTest::currentDataTag() == "directory"_ba ? QDir().mkdir(u"Device/t.json"_s)
+                                                      : Write_File(u"Device/t.json"_s, content));
+    const QString text = Decode(u"t.json"_s);
+    QCOMPARE(text.count(u'\n'), lines);
+    QCOMPARE(text.right(decoded.size()), decoded);
     QCOMPARE(Read_File(u"Device/t.json"_s), content); // reading never writes
 }
 
 // The window reads the template again at every conversion: an edit made in between is seen.
 void FileFaultsTest::template_edited_between_conversions() {
     QVERIFY(Write_File(u"Device/t.json"_s, Telemetry));
-    QCOMPARE(Decode(u"t.json"_s).first.value(1), (DecodedField{u"Value"_s, u"4660"_s}));
+    QCOMPARE(Decode(u"t.json"_s), u"Тип пакета = Telemetry\nValue = 4660\n"_s);
     QVERIFY(Write_File(u"Device/t.json"_s, QByteArray(Telemetry).replace("2, \"name\": \"Value",
                                                                          "1, \"name\": \"Low")));
-    QCOMPARE(Decode(u"t.json"_s).first.value(1), (DecodedField{u"Low"_s, u"52"_s}));
+    QCOMPARE(Decode(u"t.json"_s), u"Тип пакета = Telemetry\nLow = 52\n"_s);
 }
 
 QTEST_MAIN(FileFaultsTest)

@@ -21,12 +21,11 @@ namespace {
 struct Field {
     int Byte, Size; // Size -1: the variable tail
     QString Name;
-    QList<std::pair<int, int>> Bits; // first bit and size of each bit field, named Name + "b<i>"
+    QList<std::pair<int, int>> Bits; // first bit and size of bit field <i>, named Name + "b<i>"
 };
-// One packet-type row: a single type (-1 accepts all), or several types with a name each.
+// One packet-type row: a single type ("-1" accepts all), or several types with a name each.
 struct Row {
-    QList<int> Types;
-    QStringList Names;
+    QStringList Types, Names;
     int Total = 0, Min = 0, Fixed_End = 1; // Min 0: no minimum size
     QList<Field> Fields;
 };
@@ -38,35 +37,31 @@ int Between(int low, int high) {
 template <typename T> T Pick(const QList<T>& list) {
     return list.at(Between(0, list.size() - 1));
 }
-QString Name(int index) {
-    return Pick(QStringList{u"Temp"_s, u"Заряд"_s, u"Время работы"_s, u"%1 x"_s}) +
-           QString::number(index);
-}
 
-// Generated and typed into the constructor row by row, as a user adds them.
+// Generated and typed into the constructor as a user adds the rows; the size cell comes last, as
+// every change of a byte field rewrites it.
 Row Add_Random_Row(BuilderDriver& driver, bool catch_all, bool& built) {
+    const auto add = [&](BuilderDriver::Kind kind, int first, int size, const QString& name) {
+        built &= driver.Add(kind, {QString::number(first), QString::number(size), name}) != nullptr;
+    };
+    const auto name = [](int index) {
+        return Pick(QStringList{u"Temp"_s, u"Заряд"_s, u"Время работы"_s, u"%1 x"_s}) +
+               QString::number(index);
+    };
     Row row;
-    for (int i = 0, n = catch_all ? 1 : (Between(1, 4) == 1 ? Between(2, 3) : 1); i < n; ++i) {
-        row.Types.append(catch_all ? -1 : Between(0, 255));
-        row.Names.append(Name(i));
-    }
-    QStringList types;
-    for (int type : row.Types)
-        types.append(QString::number(type));
+    for (int i = 0, n = catch_all ? 1 : (Between(1, 4) == 1 ? Between(2, 3) : 1); i < n; ++i)
+        row.Types << QString::number(catch_all ? -1 : Between(0, 255)), row.Names << name(i);
     QTreeWidgetItem* item =
-        driver.Add(BuilderDriver::Packet_Type, {types.join(u','), {}, row.Names.join(u',')});
+        driver.Add(BuilderDriver::Packet_Type, {row.Types.join(u','), {}, row.Names.join(u',')});
     for (int i = 0, n = Between(0, 5); i < n; ++i) {
-        Field field{row.Fixed_End, Pick(QList<int>{1, 2, 3, 4, 6, 8, 20}), Name(i), {}};
-        built &= driver.Add(BuilderDriver::Byte_Field, {QString::number(field.Byte),
-                                                        QString::number(field.Size), field.Name}) !=
-                 nullptr;
+        Field field{row.Fixed_End, Pick(QList<int>{1, 2, 3, 4, 6, 8, 20}), name(i), {}};
+        add(BuilderDriver::Byte_Field, field.Byte, field.Size, field.Name);
         for (int b = 0, bits = field.Size <= 4 && Between(0, 1) ? Between(1, 3) : 0; b < bits;
              ++b) {
-            const int first = Between(0, 7), size = Between(1, 8 - first);
-            field.Bits.append({first, size});
-            built &= driver.Add(BuilderDriver::Bit_Field,
-                                {QString::number(first), QString::number(size),
-                                 field.Name + u"b"_s + QString::number(b)}) != nullptr;
+            field.Bits.append({Between(0, 7), 0});
+            field.Bits[b].second = Between(1, 8 - field.Bits[b].first);
+            add(BuilderDriver::Bit_Field, field.Bits[b].first, field.Bits[b].second,
+                field.Name + u"b"_s + QString::number(b));
         }
         row.Fixed_End += field.Size;
         row.Fields.append(field);
@@ -76,10 +71,8 @@ Row Add_Random_Row(BuilderDriver& driver, bool catch_all, bool& built) {
         row.Min = row.Fixed_End + 1;
         row.Total += Between(0, 8);
         row.Fields.append({row.Fixed_End, -1, u"Хвост"_s, {}});
-        built &= driver.Add(BuilderDriver::Byte_Field,
-                            {QString::number(row.Fixed_End), u"-1"_s, u"Хвост"_s}) != nullptr;
+        add(BuilderDriver::Byte_Field, row.Fixed_End, -1, u"Хвост"_s);
     }
-    // Typed last: every change of a byte field rewrites the size cell.
     built &= item != nullptr;
     if (item)
         item->setText(1, row.Min > 0 ? u"%1-%2"_s.arg(row.Min).arg(row.Total)
@@ -87,46 +80,41 @@ Row Add_Random_Row(BuilderDriver& driver, bool catch_all, bool& built) {
     return row;
 }
 
-DecodedPacket Expected(const Row& row, int type, const QList<int>& bytes, const QString& hex) {
+// The decoding the row promises, one "name = value" line per field.
+QString Expected(const Row& row, const QList<int>& bytes, const QString& hex) {
     const int length = bytes.size();
     if (length != row.Total && !(row.Min > 0 && length <= row.Total))
-        return {
-            {u"ERROR"_s, u"Не верный размер парадаваемого пакета. Ожидаемый: %1, фактический: %2"_s
-                             .arg(row.Total)
-                             .arg(length)}};
-    DecodedPacket packet{{u"Тип пакета"_s, row.Names.value(row.Types.indexOf(type), row.Names[0])}};
+        return u"ERROR = Не верный размер парадаваемого пакета. Ожидаемый: %1, фактический: %2\n"_s
+            .arg(row.Total)
+            .arg(length);
+    QString text = u"Тип пакета = "_s +
+                   row.Names.value(row.Types.indexOf(QString::number(bytes[0])), row.Names[0]) +
+                   u'\n';
     for (const Field& field : row.Fields) {
         const QString raw = hex.mid(2 * field.Byte, 2 * field.Size);
         std::uint64_t value = 0; // little-endian; 1, 2 and 4 bytes signed, 3 and 8 unsigned
         for (int i = field.Size - 1; i >= 0; --i)
             value = value << 8 | static_cast<std::uint64_t>(bytes.at(field.Byte + i));
         const int shift = 64 - 8 * field.Size;
+        text += field.Name + u" = "_s;
         if (field.Size == -1)
-            packet.append({field.Name, hex.mid(2 * (row.Min - 1))});
+            text += hex.mid(2 * (row.Min - 1));
         else if (field.Size == 6 || field.Size == 20) // beacons of kind 3 or 0 (no line)
-            packet.append({field.Name, field.Size == 6           ? raw
-                                       : raw.mid(11, 2) == u"03" ? u"ALTBeacon - "_s + raw
-                                                                 : QString()});
-        else
-            packet.append({field.Name, !field.Bits.isEmpty() ? QString()
-                                       : field.Size == 3 || field.Size == 8
-                                           ? QString::number(value)
-                                           : QString::number(qint64(value << shift) >> shift)});
+            text += field.Size == 6           ? raw
+                    : raw.mid(11, 2) == u"03" ? u"ALTBeacon - "_s + raw
+                                              : u""_s;
+        else if (field.Bits.isEmpty())
+            text += field.Size == 3 || field.Size == 8
+                        ? QString::number(value)
+                        : QString::number(qint64(value << shift) >> shift);
         for (int b = 0; b < field.Bits.size(); ++b) {
-            QString bits;
+            text += u"\nbit"_s + field.Name + u"b"_s + QString::number(b) + u" = "_s;
             for (int i = field.Bits[b].first; i < field.Bits[b].first + field.Bits[b].second; ++i)
-                bits += QChar(u'0' + (bytes.at(field.Byte) >> i & 1));
-            packet.append({u"bit"_s + field.Name + u"b"_s + QString::number(b), bits});
+                text += QChar(u'0' + (bytes.at(field.Byte) >> i & 1));
         }
+        text += u'\n';
     }
-    return packet;
-}
-
-QString Describe(const DecodedPacket& packet) {
-    QStringList lines;
-    for (const DecodedField& field : packet)
-        lines.append(field.Name + u" = "_s + field.Value);
-    return lines.join(u" | "_s);
+    return text;
 }
 
 } // namespace
@@ -159,11 +147,11 @@ void RoundTripTest::saved_templates_decode_as_built() {
         QCOMPARE(driver.Save(u"D%1"_s.arg(index), u"t%1"_s.arg(index)).value(0), u"Готово"_s);
 
         for (int packet = 0; packet < 5; ++packet) {
-            int type = Pick(Pick(rows).Types);
-            type = type == -1 ? Between(0, 255) : type;
+            const int picked = Pick(Pick(rows).Types).toInt();
+            const int type = picked == -1 ? Between(0, 255) : picked;
             const Row* chosen = nullptr; // the last row that accepts the type decodes it
             for (const Row& row : rows) {
-                if (row.Types.contains(type) || row.Types == QList<int>{-1})
+                if (row.Types.contains(QString::number(type)) || row.Types == QStringList{u"-1"_s})
                     chosen = &row;
             }
             int length =
@@ -178,21 +166,15 @@ void RoundTripTest::saved_templates_decode_as_built() {
                     bytes[field.Byte + 6] = (bytes[field.Byte + 6] & 0x0F) | 0x30 * Between(0, 1);
                 }
             }
-            QString hex;
+            QString hex, actual = hex; // the packet, then its decoding with any message
             for (int byte : bytes)
                 hex += u"%1"_s.arg(byte, 2, 16, QChar(u'0'));
             hex = Between(0, 1) ? hex.toUpper() : hex;
-
-            QStringList messages;
-            const DecodedPacket actual =
-                PacketDecoder(u"t%1.json"_s.arg(index), [&](const UserMessage& m) {
-                    messages.append(m.Text);
-                }).Parse_Packet(hex);
-            const DecodedPacket expected = Expected(*chosen, type, bytes, hex);
-            if (!messages.isEmpty() || actual != expected)
-                QFAIL(qPrintable(
-                    u"seed %1, packet %2\n actual:   %3\n expected: %4\n %5"_s.arg(seed).arg(
-                        hex, Describe(actual), Describe(expected), messages.join(u'\n'))));
+            const auto report = [&](const UserMessage& m) { actual += u"message "_s + m.Text; };
+            for (const DecodedField& field :
+                 PacketDecoder(u"t%1.json"_s.arg(index), report).Parse_Packet(hex))
+                actual += field.Name + u" = "_s + field.Value + u'\n';
+            QCOMPARE(hex + u'\n' + actual, hex + u'\n' + Expected(*chosen, bytes, hex));
         }
     }
 }
