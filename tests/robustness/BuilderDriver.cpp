@@ -27,19 +27,17 @@ QTreeWidgetItem* BuilderDriver::Add(Kind kind, const QStringList& cells) {
     Press(QStringList{u"Тип пакета"_s, u"Поле данных(байт)"_s, u"Поле данных(бит)"_s}.at(kind));
     const int typed = kind == Byte_Field ? 1 : 0;
     auto* tree = Builder.findChild<QTreeWidget*>();
-    auto* editor = qobject_cast<QLineEdit*>(tree->indexWidget(tree->currentIndex()));
     QTreeWidgetItem* row = tree->currentItem();
-    if (!row)
-        return nullptr;
-    if (editor) {
+    auto* editor = qobject_cast<QLineEdit*>(tree->indexWidget(tree->currentIndex()));
+    if (row && editor) {
         editor->setText(cells.value(typed));
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents(); // the delegate commits from a queued call
         if (!QTest::qWaitFor([&] { return row->text(typed) == cells.value(typed); }))
             return nullptr;
     }
-    for (int column = 0; column < 3; ++column) {
-        if (column != typed || !editor)
+    for (int column = 0; row && column < 3; ++column) {
+        if (column != typed || !editor) // no editor on a row under a collapsed one
             row->setText(column, cells.value(column));
     }
     return row;
