@@ -8,19 +8,8 @@
 
 #include <initializer_list>
 
-// QtTest data tables written one row per line: the row's name, then one text per column.
-inline void Add_Table(std::initializer_list<const char*> columns,
-                      std::initializer_list<std::initializer_list<const char*>> rows) {
-    for (const char* column : columns)
-        QTest::addColumn<QString>(column);
-    for (const auto& row : rows) {
-        QTestData& data = QTest::newRow(*row.begin());
-        for (auto cell = row.begin() + 1; cell != row.end(); ++cell)
-            data << QString::fromUtf8(*cell);
-    }
-}
-
-// Denser tables: each row one text, its name and then its cells separated by " | ".
+// QtTest data tables with each row one text: its name, then its cells, separated by " | ". Row()
+// gives the current row's cells; a row with a missing or extra cell stops the test program.
 using Rows = std::initializer_list<const char*>;
 inline void Add_Rows(Rows rows) {
     QTest::addColumn<QStringList>("cells");
@@ -30,7 +19,6 @@ inline void Add_Rows(Rows rows) {
     }
 }
 
-// The current row's cells; a row with a missing or extra cell stops the test program.
 inline QStringList Row(qsizetype count) {
     QFETCH(QStringList, cells);
     if (cells.size() != count)
