@@ -5,7 +5,7 @@
 
 #include <random>
 
-// The Sensor-1 workspace and random packets for it, shared by the tests and the benchmark.
+// The Sensor-1 workspace and random packets for it, for the benchmark.
 namespace SamplePackets {
 
 // Three templates: a catch-all of up to 30 bytes, Telemetry for type 01 (time, temperature and a

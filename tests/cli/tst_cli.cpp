@@ -1,0 +1,303 @@
+#include "Base64Hex.h"
+#include "DecodeSession.h"
+#include "LineReader.h"
+#include "OutputBuffer.h"
+
+#include <QtCore>
+#include <QtTest>
+
+#include <random>
+
+namespace {
+
+// Names that meet every rendering rule: time words, "bit" inside names, Cyrillic, a "%1" typed
+// into a name, a beacon and a variable tail.
+const QByteArray Rich_Template = R"({"packet_data": [
+  {"packet_type": -1, "name": "Прочее %1", "total_size": 40, "min_size": 3, "data": [
+    {"num_byte": 1, "size": 1, "name": "Orbit"}, {"num_byte": 2, "size": -1, "name": "Хвост"}]},
+  {"packet_type": 1, "name": "Время", "total_size": 12, "data": [
+    {"num_byte": 1, "size": 4, "name": "Время"}, {"num_byte": 5, "size": 4, "name": "UTC_offset"},
+    {"num_byte": 9, "size": 2, "name": "Unixtime %1"}, {"num_byte": 11, "size": 1, "name": "Флаги",
+     "bitmap": [{"num_bit": 0, "size": 3, "name": "UTC"}, {"num_bit": 3, "size": 5, "name": "Режим"}]}]},
+  {"packet_type": [{"T": 2, "name": "Маяк"}], "total_size": 21,
+   "data": [{"num_byte": 1, "size": 20, "name": "bitmask"}]}]})";
+const QString Device = u"Датчик-1"_qs;
+const QString Path = u"Device/rich.json"_qs;
+
+struct Run_Result {
+    int Status = -1;
+    QByteArray Out, Err;
+};
+
+Run_Result Run(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(QStringLiteral(KIVO_DECODE_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+bool Write_File(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// The window's conversion of one paste: the output pane's text; its message boxes are appended
+// to `messages` as "<title>: <text>" lines.
+QByteArray Window_Text(const QString& paste, const DeviceTemplateFile& file, QByteArray& messages) {
+    struct Pane : PacketConversion::Output {
+        QString Text;
+        void Clear() override { Text.clear(); }
+        void Insert(const QString& text) override { Text += text; }
+    } pane;
+    const MessageReporter reporter = [&](const UserMessage& message) {
+        messages += (message.Title + u": "_qs + message.Text + u'\n').toUtf8();
+    };
+    PacketDecoder decoder(u"rich.json"_qs, reporter);
+    const auto parse = [&](const QString& hex) { return decoder.Parse_Packet(file, hex); };
+    PacketConversion::Run(paste, Device, parse, reporter, pane);
+    return pane.Text.toUtf8();
+}
+
+// Packets for each template as hex (either case) or base64 (padded or not), some with a blank or
+// a damaging character inserted, and long lines of hex digits with rare characters anywhere.
+QStringList Pastes(std::mt19937& random, int count, bool any_character) {
+    QStringList rare = QString::fromUtf8(" |\t|+|=|/|\\|g|Z|Ж|-|😀|\r|\n").split(u'|')
+                       << QChar(0xD800);
+    rare.resize(any_character ? rare.size() : rare.size() - 3);
+    QStringList pastes = QString::fromUtf8("| \t|AQID|0x01|7|01Ж|a-b_|ZZ").split(u'|');
+    for (int i = 0; i < count; ++i) {
+        QByteArray bytes(random() % 2 ? 1 + random() % 40 : random() % 2 ? 12 : 21, '\0');
+        std::generate(bytes.begin(), bytes.end(), [&] { return char(random()); });
+        bytes[0] = char(random() % 4);
+        if (bytes.size() == 21) // beacon kinds 0 to 5, each printed differently
+            bytes[5] = char(bytes[5] & 0xF0), bytes[6] = char(random() % 6 << 4);
+        const auto padding =
+            random() % 2 ? QByteArray::OmitTrailingEquals : QByteArray::Base64Encoding;
+        QString paste = QString::fromLatin1(random() % 3 ? bytes.toHex() : bytes.toBase64(padding));
+        if (random() % 3 == 0)
+            paste = paste.toUpper();
+        if (random() % 4 == 0)
+            paste.insert(random() % (paste.size() + 1),
+                         rare[random() % (random() % 2 ? 2 : rare.size())]);
+        QString line;
+        for (int length = random() % 100; length > 0; --length)
+            line += random() % 12 ? QString(u"0123456789abcdefABCDEF"[random() % 22])
+                                  : rare[random() % rare.size()];
+        pastes << paste << line;
+    }
+    return pastes;
+}
+
+// QtTest rows given as one text each: the row's name, then its cells, separated by " | ".
+void Add_Rows(std::initializer_list<const char*> rows) {
+    QTest::addColumn<QStringList>("cells");
+    for (const char* row : rows) {
+        QStringList cells = QString::fromUtf8(row).split(u" | "_qs);
+        QTest::newRow(cells.takeFirst().toUtf8().constData()) << cells;
+    }
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> Dir;
+
+  private Q_SLOTS:
+    void initTestCase() { QLoggingCategory::setFilterRules(u"kivo.conversion.debug=false"_qs); }
+
+    // Each test works in a fresh workspace with two devices, one of them without its file.
+    void init() {
+        Dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(Dir->path()) && QDir().mkpath(u"Device"_qs));
+        QVERIFY(Write_File(Path, Rich_Template));
+        QSettings conf(u"Dev.conf"_qs, QSettings::IniFormat);
+        conf.setValue(u"Dev/"_qs + Device, u"rich.json"_qs);
+        conf.setValue(u"Dev/Gone"_qs, u"gone.json"_qs);
+    }
+
+    // The fast path prints, paste by paste, what the window's conversion prints, and reports the
+    // same messages. Lines are read in 16-byte blocks so that line ends straddle blocks.
+    // clang-format off
+    // line end (none: each paste given whole, as an argument) | output buffer size
+    void Session_Equals_Window_data() { Add_Rows({"arguments, small buffer |  | 64",
+        "arguments, large buffer |  | 65536", "LF lines | \n | 64", "CR LF lines | \r\n | 64"});
+    }
+    // clang-format on
+    void Session_Equals_Window() {
+        QFETCH(QStringList, cells);
+        const QByteArray line_end = cells[0].toLatin1();
+        const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Rich_Template);
+        std::mt19937 random(7);
+        QStringList pastes = Pastes(random, 1500, true);
+        const QByteArray input = pastes.join(cells[0]).toUtf8() + line_end;
+        QTemporaryFile in, out, err;
+        QVERIFY(in.open() && out.open() && err.open() && in.write(input) == input.size() &&
+                in.flush() && in.seek(0));
+        if (!line_end.isEmpty()) { // the lines the window is given: split at LF, without CR LF's CR
+            pastes.clear();
+            for (const QByteArray& line : input.chopped(1).split('\n'))
+                pastes << QString::fromUtf8(line.endsWith('\r') ? line.chopped(1) : line);
+        }
+        {
+            OutputBuffer out_buffer(out.handle(), cells[1].toInt()),
+                err_buffer(err.handle(), cells[1].toInt());
+            DecodeSession session({Device, Path, file, DecodeSession::Format::Text}, out_buffer,
+                                  err_buffer);
+            LineReader reader(in.handle(), {}, 16);
+            QByteArrayView line;
+            for (qsizetype i = 0; line_end.isEmpty() && i < pastes.size(); ++i)
+                session.Decode(pastes[i]);
+            while (!line_end.isEmpty() && reader.Next(line))
+                session.Decode_Line(line);
+        }
+        QByteArray expected_out, expected_err;
+        for (const QString& paste : pastes)
+            expected_out += Window_Text(paste, file, expected_err);
+        QVERIFY(expected_out.count("to HEX - ") > 300);
+        QVERIFY(out.seek(0) && err.seek(0));
+        QCOMPARE(out.readAll(), expected_out);
+        QCOMPARE(err.readAll(), expected_err);
+    }
+
+    // The quick base64 decoder takes exactly the plain texts (digits only, or one or two '='
+    // making a multiple of four characters) and then agrees with Qt's strict decoding: the edge
+    // cases, and every text up to six characters over digits of each range, the specials,
+    // padding, URL-safe and foreign characters.
+    void Base64_Agrees_With_Qt() {
+        const QRegularExpression plain(
+            u"^[A-Za-z0-9+/]*$|^([A-Za-z0-9+/]{4})*([A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)$"_qs);
+        QStringList texts = QString::fromUtf8("QQ==QUJD|QU_D|QU\\D|QU D|QUéD|+/09azAZ").split(u'|');
+        const QString symbols = u"A/+9z=-.Ж"_qs;
+        for (int length = 0, count = 1; length <= 6; ++length, count *= symbols.size()) {
+            for (int n = 0; n < count; ++n) {
+                texts << QString();
+                for (int rest = n, i = 0; i < length; ++i, rest /= symbols.size())
+                    texts.last() += symbols[rest % symbols.size()];
+            }
+        }
+        for (const QString& text : texts) {
+            QString hex = u"left over"_qs;
+            const bool accepted = Base64Hex::Decode_Plain(text, hex);
+            const auto qt = QByteArray::fromBase64Encoding(text.toLatin1(),
+                                                           QByteArray::AbortOnBase64DecodingErrors);
+            QVERIFY2(accepted == plain.match(text).hasMatch(), qPrintable(text));
+            QVERIFY2(!accepted || (qt && hex == QString::fromLatin1(qt.decoded.toHex()) &&
+                                   hex == PacketConversion::Hex_From_Base64(text)),
+                     qPrintable(text));
+        }
+    }
+
+    // The executable prints the window's text for each packet, whether they come as arguments or
+    // as lines of standard input (LF or CR LF ends, blank lines skipped).
+    void Executable_Prints_Window_Text() {
+        std::mt19937 random(11);
+        QStringList pastes = Pastes(random, 150, false);
+        pastes.removeIf([](const QString& paste) { return paste.trimmed().isEmpty(); });
+        const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Rich_Template);
+        QByteArray input, expected_out, expected_err;
+        for (const QString& paste : pastes) {
+            input +=
+                paste.toUtf8() + (random() % 2 ? "\n" : "\r\n") + (random() % 5 ? "" : " \t\n\r\n");
+            expected_out += Window_Text(paste, file, expected_err);
+        }
+        for (const Run_Result& result :
+             {Run(QStringList{"-C", Dir->path(), "-d", Device, "--"} + pastes),
+              Run({"-d", Device}, input)}) {
+            QCOMPARE(result.Status, expected_err.isEmpty() ? 0 : 1);
+            QCOMPARE(result.Out, expected_out);
+            QCOMPARE(result.Err, expected_err);
+        }
+    }
+
+    // clang-format off
+    // arguments (split at ",") | exit status | standard error (for status 2 the usage message)
+    void Exit_Status_data() { Add_Rows({
+        "decoded | -d,Датчик-1,01AABB,7F0102 | 0 | ",
+        "empty paste | -d,Датчик-1,7F0102,  | 1 | Ошибка: Пустые входные данные\n",
+        "no template file | -d,Gone,01,02 | 1 | Ошибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\nОшибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\n",
+        "empty registry | -C,Device,01 | 1 | Ошибка: Не удалось открыть файлDevice/\nОшибка: Не удалось распаристь пакет.\n",
+        "unknown option | --bogus,01 | 2 | Unknown option 'bogus'.",
+        "unknown device | -d,датчик-1,01 | 2 | unknown device \"датчик-1\"; registered devices: Gone, Датчик-1",
+        "unreadable -t | -t,absent.json,01 | 2 | cannot read the template file absent.json",
+        "-t directory | --check,-t,Device | 2 | cannot read the template file Device",
+        "no -C directory | -C,absent,01 | 2 | no such directory: absent"});
+    }
+    // clang-format on
+    void Exit_Status() {
+        QFETCH(QStringList, cells);
+        const Run_Result result = Run(cells[0].split(u','));
+        const QString usage = u"kivo-decode: %1\nTry 'kivo-decode --help'.\n"_qs.arg(cells[2]);
+        QCOMPARE(result.Status, cells[1].toInt());
+        QCOMPARE(QString::fromUtf8(result.Err), cells[1] == u"2" ? usage : cells[2]);
+        QVERIFY(cells[1] != u"2" || result.Out.isEmpty()); // a usage error decodes nothing
+    }
+
+    // A packet's text arrives while standard input is still open, though the output is a pipe.
+    void Output_Follows_Input_Through_A_Pipe() {
+        QProcess process;
+        process.start(QStringLiteral(KIVO_DECODE_PATH), {"-d", Device});
+        process.write("0100F15365\n");
+        QByteArray out;
+        QTRY_VERIFY((out += process.readAllStandardOutput()).endsWith("\n\n\n"));
+        QVERIFY(out.startsWith("\t\t\t" + Device.toUtf8()));
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished() && process.exitCode() == 0);
+    }
+
+    // One object per line; Cyrillic names and values, quotes and control characters come back.
+    void Json_Round_Trips_Text() {
+        const QString odd = u"\"\\ \x01Ж\r"_qs;
+        const Run_Result result =
+            Run({"--json", "-d", Device, "0100F1536500000000000000", " ", "AQID", odd});
+        // Each line is one object, so the lines joined with commas make an array.
+        QJsonArray records =
+            QJsonDocument::fromJson('[' + result.Out.chopped(1).replace('\n', ',') + ']').array();
+        QCOMPARE(records.size(), 4);
+        QCOMPARE(records.last()[u"input"_qs].toString(), odd);
+        records.removeLast();
+        const QByteArray expected = R"json([
+{"input":"0100F1536500000000000000","hex":"0100F1536500000000000000","base64":false,"device":"Датчик-1","ok":true,"fields":[{"name":"Тип пакета","value":"Время"},{"name":"Время","value":"1700000000","time":"14.11.2023 - 22:13:20(UTC+0)"},{"name":"UTC_offset","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Unixtime %1","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Флаги","value":""},{"name":"bitUTC","value":"000"},{"name":"bitРежим","value":"00000"}],"messages":[]},
+{"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}]},
+{"input":"AQID","hex":"010203","base64":true,"device":"Датчик-1","ok":true,"fields":[{"name":"ERROR","value":"Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3"}],"messages":[]}])json";
+        QCOMPARE(records, QJsonDocument::fromJson(expected).array());
+    }
+
+    // clang-format off
+    // --check: the template (its "data" fields, or the whole document) | the findings ("/" between)
+    void Check_Finds_Each_Kind_data() { Add_Rows({
+        R"(clean | {"num_byte": 1, "size": 3, "name": "A"} | )",
+        R"(invalid JSON | {"packet_data": [ | document: invalid JSON: unterminated array at offset 17)",
+        R"(root array | [] | document: the root is not a JSON object)",
+        R"(no packet_data | {} | document: no packet_data array)",
+        R"(beyond total_size | {"num_byte": 2, "size": 4, "name": "Поле"} | template 0, field "Поле": bytes 2..5 reach beyond total_size 4)",
+        R"(before the packet | {"num_byte": -1, "size": 1, "name": "A"} | template 0, field "A": starts at byte -1, before the packet)",
+        R"(overlap | {"num_byte": 1, "size": 2, "name": "A"}, {"num_byte": 2, "size": 1, "name": "B"} | template 0, field "B": bytes 2..2 overlap field "A" (bytes 1..2))",
+        R"(size -1, no min_size | {"num_byte": 1, "size": -1, "name": "T"} | template 0, field "T": size -1 in a template without min_size)",
+        R"(bits outside the byte | {"num_byte": 1, "size": 1, "name": "S", "bitmap": [{"num_bit": 6, "size": 3, "name": "M"}, {"num_bit": 0, "size": 0, "name": "Z"}]})"
+            R"( | template 0, field "S": bit field "M" covers bits 6..8, outside 0..7/template 0, field "S": bit field "Z" has size 0 and shows no bits)",
+        R"(bit in a byte field | {"num_byte": 1, "size": 1, "name": "Orbit"} | template 0, field "Orbit": the name contains "bit": it prints as an indented bit field with "bit" removed)",
+        R"(never selected | {"packet_data": [{"packet_type": 1, "total_size": 1}, {"packet_type": -1, "total_size": 1}, {"packet_type": [], "total_size": 1}]})"
+            R"( | template 0: never selected: shadowed by template 1 (a later template that accepts the same types wins)/template 2: accepts no type byte 0..255: never selected)"});
+    }
+    // clang-format on
+    void Check_Finds_Each_Kind() {
+        QFETCH(QStringList, cells);
+        QByteArray document = cells[0].toUtf8();
+        if (document.startsWith("{\"num_byte"))
+            document = R"({"packet_data": [{"packet_type": 1, "total_size": 4, "data": [)" +
+                       document + "]}]}";
+        QVERIFY(Write_File(u"t.json"_qs, document));
+        const Run_Result result = Run({"--check", "-t", "t.json"});
+        QCOMPARE(result.Status, cells[1].isEmpty() ? 0 : 1);
+        const QString findings = cells[1].isEmpty() ? QString() : u"t.json: "_qs + cells[1] + u'\n';
+        QCOMPARE(QString::fromUtf8(result.Out),
+                 QString(findings).replace(u"/"_qs, u"\nt.json: "_qs));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
