@@ -17,7 +17,7 @@ scripts/install-deps.sh
 
 build_dir=build/run
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DKIVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" --target kivo-parser --parallel "$(nproc)"
+cmake --build "$build_dir" --target kivo-parser kivo-decode --parallel "$(nproc)"
 
 if [ ! -e workspace ]; then
     cp -r examples/workspace workspace
