@@ -5,31 +5,17 @@
 
 #include <cstdint>
 
-namespace {
-
-// The one line ResultRenderer prints for a single field, without its line feed.
-QString Rendered_Line(const QString& name, const QString& value) {
-    const QString text = ResultRenderer::Render_Result(QString(), {{name, value}});
-    // "\t\t\t\n" + line + "\n" + "\n\n"
-    return text.sliced(4, text.size() - 4 - 3);
-}
-
-} // namespace
-
 Utf8ResultWriter::Utf8ResultWriter(const QString& device_name) {
     const QString header = ResultRenderer::Render_Result(device_name, {});
     Header = header.left(header.size() - 2).toUtf8(); // without the trailer
 }
 
 Utf8ResultWriter::Name_Entry Utf8ResultWriter::Describe(const QString& name) {
+    const ResultRenderer::Field_Line line = ResultRenderer::Describe_Field(name);
     Name_Entry entry;
     entry.Name = name;
-    const QString empty_line = Rendered_Line(name, QString());
-    // A time field shows the same date for every text that is not a number, so two such values
-    // give the same line; any other field shows its value, so they give different lines.
-    entry.Is_Time = empty_line == Rendered_Line(name, QStringLiteral("x"));
-    const qsizetype value_size = entry.Is_Time ? ResultRenderer::Render_Time(QString()).size() : 0;
-    entry.Prefix = empty_line.left(empty_line.size() - value_size).toUtf8();
+    entry.Prefix = line.Prefix.toUtf8();
+    entry.Is_Time = line.Is_Time;
     return entry;
 }
 

@@ -74,22 +74,34 @@ QString Render_Time(const QString& value) {
     return text;
 }
 
+// Appends a field's line up to its value; true when the value is to be shown as a date. A name
+// containing "bit" is a bit field: indented, "bit" taken out, never a date. The name is copied as
+// it is: a "%1" typed into a name stays "%1".
+static bool Append_Prefix(QString& out, const QString& name) {
+    const bool is_bit = name.contains(Bit_Marker);
+    if (is_bit) {
+        out.append(u'\t');
+        out.append(QString(name).remove(Bit_Marker));
+    } else {
+        out.append(name);
+    }
+    out.append(u": --- ");
+    return !is_bit && Is_Time_Name(name);
+}
+
+Field_Line Describe_Field(const QString& name) {
+    Field_Line line;
+    line.Is_Time = Append_Prefix(line.Prefix, name);
+    return line;
+}
+
 void Append_Result(QString& out, const QString& device_name, const DecodedPacket& packet) {
     out.append(u"\t\t\t");
     out.append(device_name);
     out.append(u'\n');
     for (const DecodedField& field : packet) {
-        // Name and value are copied as they are: a "%1" typed into a name stays "%1".
-        if (field.Name.contains(Bit_Marker)) {
-            out.append(u'\t');
-            out.append(QString(field.Name).remove(Bit_Marker));
-            out.append(u": --- ");
-            out.append(field.Value);
-        } else {
-            out.append(field.Name);
-            out.append(u": --- ");
-            out.append(Is_Time_Name(field.Name) ? Render_Time(field.Value) : field.Value);
-        }
+        const bool is_time = Append_Prefix(out, field.Name);
+        out.append(is_time ? Render_Time(field.Value) : field.Value);
         out.append(u'\n');
     }
     out.append(u"\n\n");

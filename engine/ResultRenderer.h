@@ -13,6 +13,14 @@ namespace ResultRenderer {
 void Append_Result(QString& out, const QString& device_name, const DecodedPacket& packet);
 QString Render_Result(const QString& device_name, const DecodedPacket& packet);
 
+// How a field's line is printed: the text before its value ("<name>: --- ", or for a bit field
+// "\t<name without bit>: --- ") and whether its value is shown as a date.
+struct Field_Line {
+    QString Prefix;
+    bool Is_Time = false;
+};
+Field_Line Describe_Field(const QString& name);
+
 // True when a field name marks a Unix time: it contains "Время", "Unixtime", "unixtime",
 // ",nixtime", "UTC" or "utc" (case-sensitive, anywhere in the name).
 bool Is_Time_Name(QStringView name);
