@@ -1,5 +1,7 @@
 #include "Base64Hex.h"
 
+#include "HexText.h"
+
 #include <array>
 #include <cstdint>
 
@@ -25,14 +27,7 @@ constexpr std::array<std::uint8_t, 128> Make_Values() {
 }
 
 constexpr std::array<std::uint8_t, 128> Values = Make_Values();
-constexpr char16_t Hex_Digits[] = u"0123456789abcdef";
-
-// Writes one byte as two lower-case hex digits.
-char16_t* Put_Byte(char16_t* out, std::uint32_t byte) {
-    out[0] = Hex_Digits[(byte >> 4) & 0x0F];
-    out[1] = Hex_Digits[byte & 0x0F];
-    return out + 2;
-}
+using HexText::Put_Lower_Hex;
 
 // The six-bit value of a base64 digit, Not_Base64 for any other character.
 std::uint32_t Digit_Value(char16_t c) {
@@ -62,7 +57,7 @@ bool Decode_Plain(QStringView text, QString& hex) {
         if (((a | b | c | d) & Not_Base64 & ~0x3Fu) != 0) // a value beyond six bits
             return false;
         const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6) | d;
-        out = Put_Byte(Put_Byte(Put_Byte(out, bits >> 16), bits >> 8), bits);
+        out = Put_Lower_Hex(Put_Lower_Hex(Put_Lower_Hex(out, bits >> 16), bits >> 8), bits);
     }
     // Two or three digits left make one or two bytes; a single one makes none.
     std::uint32_t bits = 0;
@@ -73,9 +68,9 @@ bool Decode_Plain(QStringView text, QString& hex) {
         bits = (bits << 6) | value;
     }
     if (digits - i == 2) {
-        Put_Byte(out, bits >> 4);
+        Put_Lower_Hex(out, bits >> 4);
     } else if (digits - i == 3) {
-        Put_Byte(Put_Byte(out, bits >> 10), bits >> 2);
+        Put_Lower_Hex(Put_Lower_Hex(out, bits >> 10), bits >> 2);
     }
     return true;
 }

@@ -36,6 +36,15 @@ inline int Byte_Value(QChar high, QChar low) {
     return (h < 0 || l < 0) ? -1 : (h << 4) | l;
 }
 
+// Writes a byte as two lower-case hex digits, as QByteArray::toHex does; returns the position
+// after them.
+inline char16_t* Put_Lower_Hex(char16_t* out, unsigned byte) {
+    static constexpr char16_t Digits[] = u"0123456789abcdef";
+    out[0] = Digits[(byte >> 4) & 0x0F];
+    out[1] = Digits[byte & 0x0F];
+    return out + 2;
+}
+
 // The type byte: the first two characters, both hexadecimal digits; anything else gives 0.
 int Type_Byte(QStringView packet);
 

@@ -1,5 +1,6 @@
 #include "PacketConversion.h"
 
+#include "HexText.h"
 #include "ResultRenderer.h"
 
 #include <QByteArray>
@@ -47,14 +48,10 @@ QString PacketConversion::Hex_From_Base64(const QString& cleaned) {
         return QString();
     // What QByteArray::toHex writes (two lower-case digits per byte, no separator), straight into
     // the result: one buffer less for every base64 paste.
-    static constexpr char16_t Digits[] = u"0123456789abcdef";
     QString hex(2 * decoded.decoded.size(), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(hex.data());
-    for (const char byte : decoded.decoded) {
-        const auto value = static_cast<unsigned char>(byte);
-        *out++ = Digits[value >> 4];
-        *out++ = Digits[value & 0x0F];
-    }
+    for (const char byte : decoded.decoded)
+        out = HexText::Put_Lower_Hex(out, static_cast<unsigned char>(byte));
     return hex;
 }
 
