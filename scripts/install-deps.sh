@@ -2,8 +2,11 @@
 # Installs what a fresh Debian 12 machine lacks to build, test and run the program.
 set -euo pipefail
 
+# The last line is what the package check needs: dpkg-shlibdeps (dpkg-dev, file) and the
+# validators and readers of what the package installs.
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libbenchmark-dev
-          xvfb xauth clang libclang-rt-14-dev valgrind)
+          xvfb xauth clang libclang-rt-14-dev valgrind
+          dpkg-dev file desktop-file-utils appstream man-db bash-completion)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -4,8 +4,9 @@
 #      detection on (tests/lsan.supp silences only the system's own libraries);
 #   2. the libFuzzer targets, 60 seconds each (scripts/fuzz.sh);
 #   3. the whole test suite in the plain build;
-#   4. the GUI tests once more under Valgrind memcheck (about two minutes), whose CTest summary
-#      ends the output.
+#   4. the GUI tests once more under Valgrind memcheck (about two minutes);
+#   5. the Debian package: a Release build packed with cpack, unpacked into a temporary root and
+#      tried there (scripts/check-package.sh, under a minute).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -21,3 +22,4 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev
 ctest --preset dev
 ctest --preset valgrind
+scripts/check-package.sh
