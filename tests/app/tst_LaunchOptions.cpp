@@ -22,47 +22,36 @@ class TestLaunchOptions : public QObject {
     // The window's options leave argv; the toolkit's stay, in order.
     void take_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QString>("workdir_or_error");
-        QTest::addColumn<bool>("user_workspace");
+        QTest::addColumn<LaunchOptions::Action>("action");
+        QTest::addColumn<QString>("outcome"); // the work directory, or the error
         QTest::addColumn<QStringList>("left");
-        const int run = int(LaunchOptions::Action::Run);
-        const int refuse = int(LaunchOptions::Action::Refuse);
+        using enum LaunchOptions::Action;
+        const auto row = [](const char* name, const QStringList& arguments,
+                            LaunchOptions::Action action, const QString& outcome,
+                            const QStringList& left = {}) {
+            QTest::newRow(name) << arguments << action << outcome << left;
+        };
         const QString dir = QDir::tempPath();
-        const QStringList none;
-        QTest::newRow("none") << none << run << "" << false << none;
-        QTest::newRow("toolkit options pass")
-            << QStringList{"-platform", "offscreen", "-C", dir, "-style", "x"} << run << dir
-            << false << QStringList{"-platform", "offscreen", "-style", "x"};
-        QTest::newRow("-CDIR") << QStringList{"-C" + dir} << run << dir << false << none;
-        QTest::newRow("--workdir DIR")
-            << QStringList{"--workdir", dir} << run << dir << false << none;
-        QTest::newRow("--workdir=DIR")
-            << QStringList{"--workdir=" + dir} << run << dir << false << none;
-        QTest::newRow("user workspace")
-            << QStringList{"--user-workspace"} << run << "" << true << none;
-        QTest::newRow("both") << QStringList{"-C", dir, "--user-workspace"} << refuse
-                              << "-C and --user-workspace exclude each other" << true << none;
-        QTest::newRow("-C last") << QStringList{"-platform", "offscreen", "-C"} << refuse
-                                 << "-C (--workdir) needs a directory" << false
-                                 << QStringList{"-platform", "offscreen"};
-        QTest::newRow("--workdir=") << QStringList{"--workdir="} << refuse
-                                    << "-C (--workdir) needs a directory" << false << none;
-        QTest::newRow("no such directory")
-            << QStringList{"-C", dir + "/kivo-none"} << refuse
-            << "no such directory: " + dir + "/kivo-none" << false << none;
-        QTest::newRow("help over an error")
-            << QStringList{"--help", "-C"} << int(LaunchOptions::Action::Show_Help)
-            << "-C (--workdir) needs a directory" << false << none;
-        QTest::newRow("version") << QStringList{"-x", "-v"}
-                                 << int(LaunchOptions::Action::Show_Version) << "" << false
-                                 << QStringList{"-x"};
+        const QString needs = "-C (--workdir) needs a directory";
+        row("none", {}, Run, "");
+        row("toolkit options pass", {"-platform", "offscreen", "-C", dir, "-style", "x"}, Run, dir,
+            {"-platform", "offscreen", "-style", "x"});
+        row("-CDIR", {"-C" + dir}, Run, dir);
+        row("--workdir=DIR", {"--workdir=" + dir}, Run, dir);
+        row("user workspace", {"--user-workspace"}, Run, "");
+        row("both", {"-C", dir, "--user-workspace"}, Refuse,
+            "-C and --user-workspace exclude each other");
+        row("-C last", {"-platform", "offscreen", "-C"}, Refuse, needs, {"-platform", "offscreen"});
+        row("--workdir=", {"--workdir="}, Refuse, needs);
+        row("no such directory", {"-C", dir + "/kivo-none"}, Refuse,
+            "no such directory: " + dir + "/kivo-none");
+        row("help over an error", {"--help", "-C"}, Show_Help, needs);
+        row("version", {"-x", "-v"}, Show_Version, "", {"-x"});
     }
     void take() {
         QFETCH(QStringList, arguments);
-        QFETCH(int, action);
-        QFETCH(QString, workdir_or_error);
-        QFETCH(bool, user_workspace);
+        QFETCH(LaunchOptions::Action, action);
+        QFETCH(QString, outcome);
         QFETCH(QStringList, left);
         QList<QByteArray> storage{"kivo-parser"};
         for (const QString& argument : arguments)
@@ -73,12 +62,12 @@ class TestLaunchOptions : public QObject {
         int argc = int(argv.size());
 
         const LaunchOptions options = LaunchOptions::Take(argc, argv.data());
-        QCOMPARE(int(options.What), action);
-        QCOMPARE(options.Error.isEmpty() ? options.Workdir : options.Error, workdir_or_error);
-        QCOMPARE(options.User_Workspace, user_workspace);
+        QCOMPARE(options.What, action);
+        QCOMPARE(options.Error.isEmpty() ? options.Workdir : options.Error, outcome);
+        QCOMPARE(options.User_Workspace, arguments.contains("--user-workspace"));
         QStringList kept;
-        for (int i = 0; i < argc; ++i)
-            kept.append(QString::fromLocal8Bit(argv[i]));
+        for (const char* argument : argv.first(argc))
+            kept.append(QString::fromLocal8Bit(argument));
         QCOMPARE(kept, QStringList{"kivo-parser"} + left);
     }
 
