@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include <limits>
+
 MainWindow::MainWindow() : QMainWindow(nullptr) {
     setFixedSize(673, 503);
 
@@ -23,6 +25,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
 
     Edit_Packet = new QLineEdit(this);
     Edit_Packet->setGeometry(120, 20, 541, 24);
+    // A paste of any length is decoded whole, as the command-line decoder does.
+    Edit_Packet->setMaxLength(std::numeric_limits<int>::max());
 
     Text_Output = new QPlainTextEdit(this);
     Text_Output->setGeometry(10, 60, 651, 401);

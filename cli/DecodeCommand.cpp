@@ -6,11 +6,11 @@
 #include "LineReader.h"
 #include "OutputBuffer.h"
 #include "PacketDecoder.h"
+#include "SafeFile.h"
 #include "TemplateLinter.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -107,8 +107,7 @@ std::optional<DecodeCommand::Template_Choice> DecodeCommand::Choose_Template() {
     }
     if (Parser.isSet(Template_Option)) {
         const QString path = Parser.value(Template_Option);
-        QFile file(path);
-        if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        if (SafeFile::Read(path).Failed != SafeFile::ReadFailure::None) {
             Usage(QStringLiteral("cannot read the template file %1").arg(path));
             return std::nullopt;
         }
@@ -141,12 +140,14 @@ std::optional<DecodeCommand::Template_Choice> DecodeCommand::Choose_Template() {
 }
 
 int DecodeCommand::Check(const Template_Choice& choice) {
-    QFile file(choice.Load_Path);
-    if (QFileInfo(choice.Load_Path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        Out.Append_Utf8(QStringLiteral("%1: cannot open the file\n").arg(choice.Template_Path));
+    const SafeFile::Contents file = SafeFile::Read(choice.Load_Path);
+    if (file.Failed != SafeFile::ReadFailure::None) {
+        Out.Append_Utf8(choice.Template_Path + (file.Failed == SafeFile::ReadFailure::Too_Large
+                                                    ? QStringLiteral(": larger than 64 MiB\n")
+                                                    : QStringLiteral(": cannot open the file\n")));
         return Finish(DecodeCommand::Not_All_Decoded);
     }
-    const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.readAll());
+    const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.Bytes);
     for (const TemplateLinter::Finding& finding : findings)
         Out.Append_Utf8(choice.Template_Path + QStringLiteral(": ") + finding.Line() + u'\n');
     return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
@@ -159,7 +160,7 @@ int DecodeCommand::Decode(const Template_Choice& choice, const QStringList& past
     DecodeSession::Setup setup;
     setup.Device_Name = choice.Device_Name;
     setup.Template_Path = choice.Template_Path;
-    setup.File = DeviceTemplateFile::Load(choice.Load_Path);
+    setup.File = DeviceTemplateFile::Load(choice.Load_Path, &setup.Load_Failure);
     setup.Output_Format =
         Parser.isSet(Json_Option) ? DecodeSession::Format::Json : DecodeSession::Format::Text;
     DecodeSession session(std::move(setup), Out, Err);

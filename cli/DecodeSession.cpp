@@ -39,7 +39,7 @@ void DecodeSession::Report(const UserMessage& message) {
 DecodedPacket DecodeSession::Parse(const QString& hex_text) const {
     if (!Config.File) {
         // As the window, which reads the file at every conversion and fails every time.
-        Reporter(PacketDecoder::Open_Failure_Message(Config.Template_Path));
+        Reporter(PacketDecoder::Load_Failure_Message(Config.Load_Failure, Config.Template_Path));
         return {};
     }
     return Decoder.Parse_Packet(*Config.File, hex_text);
@@ -48,7 +48,7 @@ DecodedPacket DecodeSession::Parse(const QString& hex_text) const {
 const DecodedPacket& DecodeSession::Parse_Into_Kept(QStringView hex_text) {
     DecodedPacket& result = Kept_Results[HexText::Type_Byte(hex_text)];
     if (!Config.File) {
-        Reporter(PacketDecoder::Open_Failure_Message(Config.Template_Path));
+        Reporter(PacketDecoder::Load_Failure_Message(Config.Load_Failure, Config.Template_Path));
         result.clear();
     } else {
         Decoder.Parse_Packet(*Config.File, hex_text, result);

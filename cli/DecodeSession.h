@@ -25,8 +25,9 @@ class DecodeSession {
     struct Setup {
         QString Device_Name;                    // printed in the header line
         QString Template_Path;                  // names the template file in messages
-        std::optional<DeviceTemplateFile> File; // nothing when the file cannot be opened
+        std::optional<DeviceTemplateFile> File; // nothing when the file cannot be read
         Format Output_Format = Format::Text;
+        SafeFile::ReadFailure Load_Failure = SafeFile::ReadFailure::Cannot_Open; // without File
     };
 
     DecodeSession(Setup setup, OutputBuffer& out, OutputBuffer& messages);

@@ -1,28 +1,22 @@
 #include "PacketBuilder.h"
 
+#include "DeviceRegistry.h"
 #include "MessageBox.h"
-#include "PacketDecoder.h"
+#include "SafeFile.h"
 
 #include <QCloseEvent>
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QSettings>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
 #include <limits>
+#include <optional>
 
 namespace {
-
-// The file's bytes, or nothing when it cannot be read (missing, a directory).
-QByteArray Read_Whole_File(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 const QString Type_Marker = QStringLiteral("Type");
 const QString Byte_Marker = QStringLiteral("Byte");
@@ -91,9 +85,15 @@ QJsonObject Field_Object(const QTreeWidgetItem* row, const QString& number_key) 
             {QStringLiteral("name"), row->text(2)}};
 }
 
+// Where the file typed into the window is written.
+QString Template_Path(const QString& file_name) {
+    return QStringLiteral("Device/%1.json").arg(file_name);
+}
+
 } // namespace
 
-PacketBuilder::PacketBuilder() : QWidget(nullptr) {
+PacketBuilder::PacketBuilder()
+    : QWidget(nullptr), Reporter(Message_Box_Reporter()), Ask(Ask_Question) {
     setWindowTitle(QStringLiteral("Конструктор пакетов для парсинга"));
     setFixedSize(849, 484);
     Build_Widgets();
@@ -241,68 +241,66 @@ void PacketBuilder::Forget_Rows_Within(const QTreeWidgetItem* removed) {
             *pointer = nullptr;
 }
 
-// The device is registered only once its template is safely on disk, so a failed save never
-// points a device at a file that is missing or half written.
+void PacketBuilder::Set_Reporter(MessageReporter reporter) {
+    Reporter = std::move(reporter);
+}
+
+void PacketBuilder::Set_Question(Question question) {
+    Ask = std::move(question);
+}
+
+void PacketBuilder::Own_File(const QString& file_name) {
+    Own_Files.insert(file_name);
+}
+
+// A save lands whole or not at all. Dev.conf's new content is made and checked first (a device
+// name it would alter is refused there), the template goes to disk next, and Dev.conf is written
+// only then; should that fail, the template file puts the old template (or none) back.
 void PacketBuilder::Save_Packet_Parser() {
     const QString file_name = Edit_File_Name->text();
     const QString device_name = Edit_Device_Name->text();
     if (file_name.isEmpty() || device_name.isEmpty()) {
-        showMessageBox(QMessageBox::Critical, QStringLiteral("Ошибка"),
-                       QStringLiteral("Незавние устройтсва или файла пустое."));
+        Reporter({MessageIcon::Critical, QStringLiteral("Ошибка"),
+                  QStringLiteral("Незавние устройтсва или файла пустое.")});
         return;
     }
-    const QString path = QStringLiteral("Device/%1.json").arg(file_name);
-    const MessageReporter report = Message_Box_Reporter();
-    if (!Write_Template(path)) {
-        report(PacketDecoder::Open_Failure_Message(path));
+    const std::optional<QByteArray> registry = DeviceRegistry::With_Device(
+        device_name, QStringLiteral("%1.json").arg(file_name), Reporter);
+    if (!registry || !May_Write(file_name, device_name))
+        return;
+    SafeFile template_file(Template_Path(file_name));
+    if (!template_file.Replace(
+            QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented))) {
+        Reporter(template_file.Failure_Message());
         return;
     }
-    if (!Register_Device(device_name, QStringLiteral("%1.json").arg(file_name))) {
-        report(PacketDecoder::Open_Failure_Message(QStringLiteral("Dev.conf")));
+    if (!DeviceRegistry::Write(*registry, Reporter))
         return;
-    }
-    showMessageBox(QMessageBox::Information, QStringLiteral("Готово"),
-                   QStringLiteral("JSON файл сохранен!"));
+    template_file.Keep();
+    Own_File(file_name);
+    Reporter({MessageIcon::Information, QStringLiteral("Готово"),
+              QStringLiteral("JSON файл сохранен!")});
 }
 
-// Written beside the old file and renamed over it: any failure leaves the old file untouched.
-// Device/ is never created here.
-bool PacketBuilder::Write_Template(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray document =
-        QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented);
-    return file.write(document) == document.size() && file.commit();
-}
-
-// True once the entry is in Dev.conf on disk. A name the settings format cannot hold as a key
-// (one made of slashes only) does not read back, and counts as a failure too.
-bool PacketBuilder::Register_Device(const QString& device_name, const QString& file_name) const {
-    const QString conf_path = QStringLiteral("Dev.conf");
-    const QByteArray before = Read_Whole_File(conf_path);
-    QSettings settings(conf_path, QSettings::IniFormat);
-    settings.beginGroup(QStringLiteral("Dev"));
-    const QVariant previous = settings.value(device_name);
-    settings.setValue(device_name, file_name);
-    const bool stored = settings.value(device_name).toString() == file_name;
-    settings.sync();
-    // The settings reader keeps only its first error: lines it could not parse in the old file
-    // (a format error) would hide a failed write, so then the file must have been rewritten.
-    const bool written =
-        stored &&
-        (settings.status() == QSettings::NoError ||
-         (settings.status() == QSettings::FormatError && Read_Whole_File(conf_path) != before));
-    if (!written) {
-        // Settings are cached per process: take the unwritten entry back out of the cache, so
-        // the device list of this session shows only what Dev.conf holds.
-        if (previous.isValid())
-            settings.setValue(device_name, previous);
-        else
-            settings.remove(device_name);
+// A template file this window neither saved nor opened is replaced only when the user agrees;
+// the question names the other devices that use the file.
+bool PacketBuilder::May_Write(const QString& file_name, const QString& device_name) const {
+    const QString path = Template_Path(file_name);
+    if (Own_Files.contains(file_name) || !QFileInfo(path).isFile())
+        return true;
+    QStringList users;
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read()) {
+        if (device.File_Name == file_name + QStringLiteral(".json") && device.Name != device_name)
+            users.append(QStringLiteral("«%1»").arg(device.Name));
     }
-    settings.endGroup();
-    return written;
+    const QString used = users.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" и используется %1 %2")
+                                   .arg(users.size() == 1 ? QStringLiteral("устройством")
+                                                          : QStringLiteral("устройствами"),
+                                        users.join(QStringLiteral(", ")));
+    return Ask(QStringLiteral("Подтверждение"),
+               QStringLiteral("Файл %1 уже существует%2. Заменить его?").arg(path, used));
 }
 
 QJsonObject PacketBuilder::Build_Packet_Parser() const {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "UserMessage.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 
 class QCloseEvent;
 class QLabel;
@@ -23,8 +28,19 @@ class PacketBuilder : public QWidget {
     Q_OBJECT
 
   public:
+    // Answers a yes-or-no question given its title and text: true for yes.
+    using Question = std::function<bool(const QString& title, const QString& text)>;
+
     PacketBuilder();
     ~PacketBuilder() override;
+
+    // Where the window's messages go, and who answers its one question (whether to replace a
+    // template file it did not write itself): message boxes, unless told otherwise.
+    void Set_Reporter(MessageReporter reporter);
+    void Set_Question(Question question);
+    // Lets this window save over Device/<file_name>.json (file_name as typed, without ".json")
+    // without asking: it saved or opened that file itself.
+    void Own_File(const QString& file_name);
 
   Q_SIGNALS:
     // The user closed the window; it is already hidden and may be destroyed.
@@ -48,8 +64,7 @@ class PacketBuilder : public QWidget {
     QTreeWidgetItem* Start_Row(QTreeWidgetItem* row, const QString& marker);
     bool Is_Last_Field(const QTreeWidgetItem* row) const;
     void Forget_Rows_Within(const QTreeWidgetItem* removed);
-    bool Write_Template(const QString& path) const;
-    bool Register_Device(const QString& device_name, const QString& file_name) const;
+    bool May_Write(const QString& file_name, const QString& device_name) const;
 
     QJsonObject Build_Packet_Parser() const;
     QJsonArray Build_Data_Map(const QTreeWidgetItem* row) const;
@@ -72,4 +87,8 @@ class PacketBuilder : public QWidget {
     QTreeWidgetItem* Current_Data_Map = nullptr;    // receives the next bit field
     QTreeWidgetItem* Selected_Element = nullptr;    // the row last clicked; deletion removes it
     int Next_Byte_Number = 0;                       // byte number of the next new byte field
+
+    MessageReporter Reporter;
+    Question Ask;
+    QSet<QString> Own_Files; // file names this window may save over without asking
 };

@@ -2,8 +2,6 @@
 
 #include "TemplateJson.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -89,13 +87,14 @@ DeviceTemplateFile DeviceTemplateFile::From_Json(const QByteArray& document) {
     return file;
 }
 
-std::optional<DeviceTemplateFile> DeviceTemplateFile::Load(const QString& path) {
-    if (QFileInfo(path).isDir())
+std::optional<DeviceTemplateFile> DeviceTemplateFile::Load(const QString& path,
+                                                           SafeFile::ReadFailure* failure) {
+    const SafeFile::Contents contents = SafeFile::Read(path);
+    if (failure)
+        *failure = contents.Failed;
+    if (contents.Failed != SafeFile::ReadFailure::None)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return From_Json(file.readAll());
+    return From_Json(contents.Bytes);
 }
 
 // Walks the templates in file order so that a later match replaces an earlier one: the last

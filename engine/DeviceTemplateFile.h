@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PacketTemplate.h"
+#include "SafeFile.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -14,7 +15,7 @@
 // choice of template for each of the 256 type bytes is made here, when the file is read, so
 // choosing one per packet costs nothing.
 class DeviceTemplateFile {
-public:
+  public:
     // Which template a type byte selects, and the name "Тип пакета" shows for it.
     struct Selection {
         int Index = -1; // into Templates(); -1 when no template accepts the type
@@ -25,8 +26,10 @@ public:
     // array give a file without templates, which accepts no packet.
     static DeviceTemplateFile From_Json(const QByteArray& document);
 
-    // Reads and parses the file at path; nothing when it cannot be opened (or is a directory).
-    static std::optional<DeviceTemplateFile> Load(const QString& path);
+    // Reads and parses the file at path; nothing when it is not a regular file that can be read
+    // or is larger than SafeFile::Max_Read_Size (`failure` then says which).
+    static std::optional<DeviceTemplateFile> Load(const QString& path,
+                                                  SafeFile::ReadFailure* failure = nullptr);
 
     // One element of `packet_data`, and one `bitmap` array, read by the template rules.
     static PacketTemplate Read_Template(const QJsonObject& json);
@@ -38,7 +41,7 @@ public:
     const Selection& Select(int type_byte) const { return Selections[type_byte & 0xFF]; }
     bool Is_Valid_Document() const { return Valid_Document; }
 
-private:
+  private:
     void Build_Selections();
 
     QList<PacketTemplate> Templates_List;

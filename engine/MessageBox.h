@@ -10,3 +10,7 @@ void showMessageBox(QMessageBox::Icon icon, const QString& title, const QString&
 
 // The reporter that shows every engine message in such a box.
 MessageReporter Message_Box_Reporter();
+
+// Asks a yes-or-no question in a modal, parentless box with the buttons "Да" and "Нет"; "Нет" is
+// the default and the Escape answer. True for "Да".
+bool Ask_Question(const QString& title, const QString& text);

@@ -291,8 +291,16 @@ PacketDecoder::PacketDecoder(const QString& file_name, MessageReporter reporter)
       Reporter(reporter ? std::move(reporter) : Log_Reporter()) {}
 
 UserMessage PacketDecoder::Open_Failure_Message(const QString& path) {
+    return SafeFile::Open_Failure_Message(path, QString());
+}
+
+UserMessage PacketDecoder::Load_Failure_Message(SafeFile::ReadFailure failure,
+                                                const QString& path) {
+    if (failure != SafeFile::ReadFailure::Too_Large)
+        return Open_Failure_Message(path);
     return {MessageIcon::Information, QStringLiteral("Ошибка"),
-            QStringLiteral("Не удалось открыть файл") + path};
+            QStringLiteral("Файл %1 больше %2 МБ, шаблоны такого размера не читаются")
+                .arg(path, QString::number(SafeFile::Max_Read_Size >> 20))};
 }
 
 UserMessage PacketDecoder::Missing_Template_Message(int type_byte, const QString& path) {
@@ -303,9 +311,11 @@ UserMessage PacketDecoder::Missing_Template_Message(int type_byte, const QString
 }
 
 DecodedPacket PacketDecoder::Parse_Packet(const QString& packet) const {
-    const std::optional<DeviceTemplateFile> file = DeviceTemplateFile::Load(Template_Path);
+    SafeFile::ReadFailure failure;
+    const std::optional<DeviceTemplateFile> file =
+        DeviceTemplateFile::Load(Template_Path, &failure);
     if (!file) {
-        Reporter(Open_Failure_Message(Template_Path));
+        Reporter(Load_Failure_Message(failure, Template_Path));
         return {};
     }
     return Parse_Packet(*file, packet);
@@ -353,9 +363,10 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
 }
 
 QJsonObject PacketDecoder::Find_Template(const QString& path, const QString& packet) const {
-    const std::optional<DeviceTemplateFile> file = DeviceTemplateFile::Load(path);
+    SafeFile::ReadFailure failure;
+    const std::optional<DeviceTemplateFile> file = DeviceTemplateFile::Load(path, &failure);
     if (!file) {
-        Reporter(Open_Failure_Message(path));
+        Reporter(Load_Failure_Message(failure, path));
         return QJsonObject{{QStringLiteral("ERR"), QStringLiteral("NOFILE")}};
     }
     const DeviceTemplateFile::Selection& selection = file->Select(HexText::Type_Byte(packet));

@@ -53,6 +53,8 @@ class PacketDecoder {
 
     // The messages the decoder reports, for callers that report the same conditions themselves.
     static UserMessage Open_Failure_Message(const QString& path);
+    // Why a template file was not read: it cannot be opened, or it is too large.
+    static UserMessage Load_Failure_Message(SafeFile::ReadFailure failure, const QString& path);
     static UserMessage Missing_Template_Message(int type_byte, const QString& path);
 
   private:

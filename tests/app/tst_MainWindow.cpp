@@ -3,6 +3,7 @@
 #include "PacketBuilder.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -73,12 +74,13 @@ class TestMainWindow : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> Work_Dir;
 
-    // Types the input, then presses "Конвертировать"; returns the pane's text while the button is
-    // still down: it acts on the press, not on the release.
+    // Pastes the input, then presses "Конвертировать"; returns the pane's text while the button
+    // is still down: it acts on the press, not on the release.
     static QString Convert(MainWindow& window, const QString& device, const QString& input) {
         window.Combo_Device->setCurrentText(device);
         window.Edit_Packet->clear();
-        QTest::keyClicks(window.Edit_Packet, input);
+        QGuiApplication::clipboard()->setText(input);
+        QTest::keySequence(window.Edit_Packet, QKeySequence::Paste);
         QTest::mousePress(window.Button_Convert, Qt::LeftButton);
         const QString shown = window.Text_Output->toPlainText();
         QTest::mouseRelease(window.Button_Convert, Qt::LeftButton);
@@ -131,6 +133,12 @@ class TestMainWindow : public QObject {
         row("Ghost", "0100F15365FBFF05", "",
             {Info("Ошибка", "Не удалось открыть файлDevice/ghost.json"), Not_Decoded});
         row("Sensor-1", "  ", "previous output", {Info("Ошибка", "Пустые входные данные")});
+        QTest::newRow("100,000-character paste")
+            << "Sensor-1"
+            << "01" + QString(99998, u'0')
+            << "\t\t\tSensor-1\nERROR: --- Не верный размер парадаваемого пакета. Ожидаемый: 8, "
+               "фактический: 50000\n\n\n"
+            << Boxes{};
         row("Часы", "0500F1536507",
             "\t\t\tЧасы\nТип пакета: --- Clock\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\n"
             "\tUTC: --- 1700000000\n\tOr: --- 7\nЗаряд %1: --- 7\n\n\n",

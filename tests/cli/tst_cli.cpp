@@ -9,6 +9,8 @@
 #include <random>
 #include <tuple>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Names that meet every rendering rule: time words, "bit" inside names, Cyrillic, "%1" in a name.
@@ -97,13 +99,19 @@ class TestCli : public QObject {
     std::unique_ptr<QTemporaryDir> Dir;
 
   private Q_SLOTS:
-    // Each test works in a fresh workspace with two devices, one of them without its file.
+    // Each test works in a fresh workspace with five devices: one with its template, one without
+    // its file, and three whose "file" is a FIFO, /dev/zero, or a (sparse) file over 64 MiB.
     void init() {
         QLoggingCategory::setFilterRules(u"kivo.conversion.debug=false"_qs); // as kivo-decode
         Dir = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(Dir->path()) && QDir().mkpath(u"Device"_qs));
         QVERIFY(Write_File(Path, Rich_Template));
-        QVERIFY(Write_File(u"Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\nGone=gone.json\n"));
+        QVERIFY(Write_File(u"Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\nGone=gone.json\n"
+                                           "Fifo=fifo.json\nZero=zero.json\nBig=big.json\n"));
+        QFile big(u"Device/big.json"_qs);
+        QVERIFY(::mkfifo("Device/fifo.json", 0600) == 0 &&
+                QFile::link(u"/dev/zero"_qs, u"Device/zero.json"_qs) &&
+                big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
     }
 
     // The fast path prints and reports what the window's conversion does, paste by paste. Cells:
@@ -193,7 +201,12 @@ class TestCli : public QObject {
         "no template file | -d,Gone,01,02 | 1 | Ошибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\nОшибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\n",
         "empty registry, input 01 | -C,Device | 1 | Ошибка: Не удалось открыть файлDevice/\nОшибка: Не удалось распаристь пакет.\n",
         "unknown option | --bogus,01 | 2 | Unknown option 'bogus'.",
-        "unknown device | -d,датчик-1,01 | 2 | unknown device \"датчик-1\"; registered devices: Gone, Датчик-1",
+        "FIFO as template | -d,Fifo | 1 | Ошибка: Не удалось открыть файлDevice/fifo.json\nОшибка: Не удалось распаристь пакет.\n",
+        "/dev/zero as template | -d,Zero | 1 | Ошибка: Не удалось открыть файлDevice/zero.json\nОшибка: Не удалось распаристь пакет.\n",
+        "template over 64 MiB | -d,Big | 1 | Ошибка: Файл Device/big.json больше 64 МБ, шаблоны такого размера не читаются\nОшибка: Не удалось распаристь пакет.\n",
+        "--check of /dev/zero | --check,-d,Zero | 1 | ",
+        "-t FIFO | -t,Device/fifo.json,01 | 2 | cannot read the template file Device/fifo.json",
+        "unknown device | -d,датчик-1,01 | 2 | unknown device \"датчик-1\"; registered devices: Big, Fifo, Gone, Zero, Датчик-1",
         "unreadable -t | -t,absent.json,01 | 2 | cannot read the template file absent.json",
         "-t directory | --check,-t,Device | 2 | cannot read the template file Device",
         "no -C directory | -C,absent,01 | 2 | no such directory: absent"});

@@ -7,13 +7,12 @@
 #include <QtWidgets>
 
 #include <memory>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
 const QString Saved = u"I|Готово|JSON файл сохранен!"_qs;
 const QString Empty_Name = u"C|Ошибка|Незавние устройтсва или файла пустое."_qs;
-const QString Failed = u"I|Ошибка|Не удалось открыть файлDevice/"_qs;
 
 QByteArray Read_File(const QString& path) {
     QFile file(path);
@@ -50,6 +49,7 @@ class PacketBuilderTest : public QObject {
     std::unique_ptr<PacketBuilder> Builder;
     PacketBuilder* Driven = nullptr; // the constructor the helpers below act on
     QTreeWidget* Tree = nullptr;
+    int Questions = 0; // asked through the question seam
 
     void Drive(PacketBuilder* builder) {
         QVERIFY(builder && QTest::qWaitForWindowExposed(builder));
@@ -70,13 +70,15 @@ class PacketBuilderTest : public QObject {
     }
     QTreeWidgetItem* Add_Type(const QString& codes) { return Add("Тип пакета", {codes, {}, "T"}); }
     QTreeWidgetItem* Add_Byte(const QString& size) { return Add("Поле данных(байт)", {{}, size}); }
-    // Presses "Сохранить" and answers the one box it shows: "icon|title|text".
+    // Presses "Сохранить" and answers the one box it shows: "icon|title|text", or empty text
+    // when no box is left open.
     QString Save(const QString& file_name = "a", const QString& device_name = "S") {
         const auto edits = Driven->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
         edits[0]->setText(device_name);
         edits[1]->setText(file_name);
-        QString seen;
+        std::optional<QString> seen;
         QTimer::singleShot(0, this, [&seen] {
+            seen = QString();
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 const bool critical = box->icon() == QMessageBox::Critical;
                 seen = (critical ? "C|" : "I|") + box->windowTitle() + u'|' + box->text();
@@ -84,8 +86,8 @@ class PacketBuilderTest : public QObject {
             }
         });
         Press(Driven, "Сохранить");
-        [&] { QTRY_VERIFY(!seen.isEmpty()); }();
-        return seen;
+        [&] { QTRY_VERIFY(seen); }();
+        return seen.value_or("no answer");
     }
 
   private Q_SLOTS:
@@ -98,7 +100,6 @@ class PacketBuilderTest : public QObject {
     }
     void cleanup() {
         Builder.reset();
-        QFile::setPermissions("Device", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir::setCurrent(QDir::tempPath());
         Work_Dir.reset();
     }
@@ -210,41 +211,47 @@ class PacketBuilderTest : public QObject {
                  device < "Other" ? entry + "|Other=other.json" : "Other=other.json|" + entry);
     }
 
-    // A save that cannot complete writes nothing: the old file and registry entry stay.
-    void failedSave_data() {
-        QTest::addColumn<QString>("file_name");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("no file name") << QString() << u"S"_qs << QString() << Empty_Name;
-        QTest::newRow("no device name") << u"a"_qs << QString() << QString() << Empty_Name;
-        QTest::newRow("no Device/") << u"a"_qs << u"S"_qs << u"missing"_qs << Failed + "a.json";
-        QTest::newRow("read-only") << u"a"_qs << u"S"_qs << u"read-only"_qs << Failed + "a.json";
-        // No room beside the file for the temporary copy: works even with root's rights.
-        const QString name(250, u'n');
-        QTest::newRow("long name") << name << u"S"_qs << QString() << Failed + name + ".json";
-    }
-    void failedSave() {
-        QFETCH(QString, file_name);
-        QFETCH(QString, device);
-        QFETCH(QString, fault);
-        QFETCH(QString, box);
-        if (fault == "read-only" && geteuid() == 0)
-            QSKIP("permission bits do not stop root from writing");
-        const QString old_file = (file_name.isEmpty() ? "a" : file_name) + ".json";
-        QFile old("Device/" + old_file);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3 && old.flush());
-        Register("S", old_file);
-        if (fault == "missing")
-            QVERIFY(QDir("Device").removeRecursively());
-        if (fault == "read-only")
-            QVERIFY(QFile::setPermissions("Device", QFile::ReadOwner | QFile::ExeOwner));
+    // A template file this window did not write is replaced only when the user agrees; the
+    // question names the other devices using it. Once the window has saved or opened the file,
+    // it asks no more.
+    void overwriteQuestion() {
+        QFile old("Device/a.json");
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        Register("S", "a.json");
+        Register("Other", "a.json");
+        Register("Else", "a.json");
+        const QString before = Registry_Text();
         Add_Type("1");
-        QCOMPARE(Save(file_name, device), box);
-        QCOMPARE(Read_File("Device/" + old_file), fault == "missing" ? QByteArray() : "old");
-        QVERIFY(fault == "missing" ? !QFile::exists("Device")
-                                   : QDir("Device").entryList(QDir::Files).size() == 1);
-        QCOMPARE(Registry_Text(), "S=" + old_file);
+        QStringList asked;
+        QTimer::singleShot(0, this, [&asked] { // the real box, answered with Escape
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            asked << box->windowTitle() << box->text() << box->defaultButton()->text()
+                  << box->escapeButton()->text();
+            for (QAbstractButton* button : box->buttons())
+                asked << button->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(Save("a", "S"), QString()); // nothing more to say
+        QCOMPARE(asked, (QStringList{"Подтверждение",
+                                     "Файл Device/a.json уже существует и используется "
+                                     "устройствами «Else», «Other». Заменить его?",
+                                     "Нет", "Нет", "Да", "Нет"}));
+        QCOMPARE(Read_File("Device/a.json"), "old");
+        QCOMPARE(Registry_Text(), before);
+
+        Driven->Set_Question([this](const QString&, const QString&) { return ++Questions; });
+        QCOMPARE(Save("a", "S"), Saved);
+        QCOMPARE(Template(0)[u"packet_type"_qs].toInt(), 1);
+        QCOMPARE(Save("a", "New"), Saved); // saved by this window: no question
+        QCOMPARE(Questions, 1);
+        PacketBuilder opened;
+        opened.Own_File("a");
+        opened.show();
+        Drive(&opened);
+        QCOMPARE(Save("a", "S"), Saved);
+        QCOMPARE(Questions, 1);
     }
 
     // The whole round: the worked example's Telemetry type built in the constructor opened from

@@ -1,27 +1,29 @@
 // Template files between writer and reader. Random templates built in the real constructor and
 // saved decode exactly as the tree describes (KIVO_SEED=<n> repeats a run,
-// KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). A save meeting a broken Dev.conf or no
-// Device/, and a template the decoder cannot use, end in a clear message and lose nothing.
+// KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). A save meeting a full disk, a broken
+// Dev.conf, no Device/ or a device name Dev.conf cannot hold, and a template the decoder cannot
+// use (not a regular file, too large, not a template), end in a clear message and lose nothing.
 
 #include "DeviceRegistry.h"
 #include "PacketBuilder.h"
 #include "PacketDecoder.h"
+#include "SafeFile.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <optional>
 #include <random>
 
-#include <unistd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -72,23 +74,37 @@ QTreeWidgetItem* Add(PacketBuilder& builder, int kind, const QStringList& cells)
     return row;
 }
 
-// Names the template and presses "Сохранить": the title and text of each box it opened. A box
-// waits in its own event loop, so a timer polls for it, records it and closes it.
-QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name) {
+// Names the template and presses "Сохранить": what the save told the user, one entry per message
+// ("I|" or "C|" for the icon, title, "|", text) or question ("?|" title "|" text), the questions
+// answered with `answer`.
+QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name,
+                 bool answer = true) {
     // The two line edits are told apart by their place on the bottom line: device name first.
     for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
         edit->setText(edit->x() < 200 ? device_name : file_name);
-    QStringList boxes;
-    QTimer poller;
-    QObject::connect(&poller, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes << box->windowTitle() << box->text();
-            box->done(QMessageBox::Ok);
-        }
+    QStringList shown;
+    builder.Set_Reporter([&](const UserMessage& message) {
+        const bool critical = message.Icon == MessageIcon::Critical;
+        shown << (critical ? u"C|"_s : u"I|"_s) + message.Title + u'|' + message.Text;
     });
-    poller.start(5);
+    builder.Set_Question([&](const QString& title, const QString& text) {
+        shown << u"?|"_s + title + u'|' + text;
+        return answer;
+    });
     Press(builder, u"Сохранить"_s);
-    return boxes;
+    builder.Set_Reporter({}); // `shown` is gone after this
+    builder.Set_Question({});
+    return shown;
+}
+
+std::optional<QByteArray> Read_File(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? std::optional(file.readAll()) : std::nullopt;
+}
+
+QStringList Entries(const QString& directory) {
+    return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
+                                     QDir::System);
 }
 
 struct Field {
@@ -210,7 +226,8 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
         QList<Row> rows;
         for (int i = 0, n = Between(1, 4); i < n; ++i)
             rows.append(Add_Random_Row(builder, i == 0 && Between(1, 5) == 1));
-        QCOMPARE(Save(builder, u"D%1"_s.arg(index), u"t%1"_s.arg(index)).value(0), u"Готово"_s);
+        QCOMPARE(Save(builder, u"D%1"_s.arg(index), u"t%1"_s.arg(index)),
+                 QStringList{u"I|Готово|JSON файл сохранен!"_s});
 
         for (int packet = 0; packet < 5; ++packet) {
             const QStringList& types = rows[Between(0, int(rows.size()) - 1)].Types;
@@ -243,49 +260,110 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
 }
 
 // A save registers the device whatever state Dev.conf is in, keeping the devices it holds, or
-// fails as a whole: the tree stays for another try, Dev.conf and Device/ are left as they were.
+// fails as a whole with a box that says why: Dev.conf and the template file stay byte for byte as
+// they were, and nothing is left behind in Device/. A lowered limit on the size of the files this
+// process writes makes writes fail as on a full disk, for root too.
 void TemplateFilesTest::save_faults_data() {
-    QTest::addColumn<QByteArray>("registry"); // Dev.conf before the save; empty: none
-    QTest::addColumn<QStringList>("box");
-    QTest::addColumn<QStringList>("devices"); // name=file in Dev.conf after the save
-    const QStringList saved{u"Готово"_s, u"JSON файл сохранен!"_s}, old{u"Old=old.json"_s};
-    const auto failed = [](const QString& path) {
-        return QStringList{u"Ошибка"_s, u"Не удалось открыть файл"_s + path};
+    QTest::addColumn<QByteArray>("registry"); // Dev.conf before the save; null: none
+    QTest::addColumn<QByteArray>("old");      // Device/new.json before the save; null: none
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("file_name");
+    QTest::addColumn<qint64>("file_limit"); // bytes; 0: no limit
+    QTest::addColumn<QStringList>("shown");
+    const QByteArray registry = "[Dev]\nOld=old.json\n", none;
+    const QString saved = u"I|Готово|JSON файл сохранен!"_s;
+    const QString replace = u"?|Подтверждение|Файл Device/new.json уже существует. Заменить его?"_s;
+    const auto failed = [](const QString& text) { return u"I|Ошибка|"_s + text; };
+    const QString too_large = failed(u"Не удалось записать файл Device/new.json\nFile too large"_s);
+    const QString no_conf_dir =
+        failed(u"Не удалось открыть файлDev.conf\nNo such file or directory"_s);
+    const auto row = [](const char* name, const QByteArray& registry, const QByteArray& old,
+                        const QString& device, qint64 limit, const QStringList& shown,
+                        const QString& file_name = u"new"_s) {
+        QTest::newRow(name) << registry << old << device << file_name << limit << shown;
     };
-    QTest::newRow("Dev.conf missing") << QByteArray() << saved << QStringList{u"New=new.json"_s};
-    QTest::newRow("Dev.conf junk") << QByteArray("\x01 junk\n[Dev]\nOld=old.json\nbroken\n")
-                                   << saved << QStringList{u"New=new.json"_s, old[0]};
-    QTest::newRow("Dev.conf read-only")
-        << QByteArray("[Dev]\nOld=old.json\n") << failed(u"Dev.conf"_s) << old;
-    QTest::newRow("Device/ missing")
-        << QByteArray("[Dev]\nOld=old.json\n") << failed(u"Device/new.json"_s) << old;
+    row("Dev.conf missing", none, none, u"New"_s, 0, {saved});
+    row("Dev.conf junk", "\x01 junk\n[Dev]\nOld=old.json\nbroken\n", none, u"New"_s, 0, {saved});
+    row("no file name", registry, none, u"New"_s, 0,
+        {u"C|Ошибка|Незавние устройтсва или файла пустое."_s}, QString());
+    row("no device name", registry, none, QString(), 0,
+        {u"C|Ошибка|Незавние устройтсва или файла пустое."_s});
+    row("Device/ missing", registry, none, u"New"_s, 0,
+        {failed(u"Не удалось открыть файлDevice/new.json\nNo such file or directory"_s)});
+    row("a directory in the template's place", registry, none, u"New"_s, 0,
+        {failed(u"Не удалось открыть файлDevice/new.json\nNot a regular file"_s)});
+    // The template (some 340 bytes) is the largest file written; settings lock files are some
+    // 100 bytes.
+    row("full disk: new template", registry, none, u"New"_s, 200, {too_large});
+    row("full disk: another device's template", "[Dev]\nOld=new.json\n", "old", u"New"_s, 200,
+        {u"?|Подтверждение|Файл Device/new.json уже существует и используется устройством «Old». "
+         "Заменить его?"_s,
+         too_large});
+    // Room for the template and the old Dev.conf, not for the new one.
+    row("full disk: Dev.conf", "[Dev]\nOld=" + QByteArray(400, 'o') + "\n", none, u"New"_s, 418,
+        {failed(u"Не удалось записать файл Dev.conf\n"_s + SafeFile::Read_Back_Reason())});
+    // Dev.conf is a link into a missing folder: it fails only once the template is written.
+    row("Dev.conf fails after a new template", none, none, u"New"_s, 0, {no_conf_dir});
+    row("Dev.conf fails after a replaced template", none, "old", u"New"_s, 0,
+        {replace, no_conf_dir});
+    for (const char* name : {"/", "a//b", "/a", "a/"})
+        row(name, registry, none, QString::fromUtf8(name), 0,
+            {failed(u"Название устройства «%1» нельзя записать в Dev.conf как есть: косые черты в "
+                    "начале и в конце названия и две косые черты подряд там теряются."_s.arg(
+                        QString::fromUtf8(name)))});
+    // Too long a name for the folder: it fails as the written file is given its name.
+    const QString long_name(300, u'n');
+    row("long file name", registry, none, u"New"_s, 0,
+        {failed(u"Не удалось записать файл Device/%1.json\nFile name too long"_s.arg(long_name))},
+        long_name);
 }
 
 void TemplateFilesTest::save_faults() {
-    const QByteArray state = QTest::currentDataTag();
+    const QByteArray tag = QTest::currentDataTag();
     QFETCH(QByteArray, registry);
-    QFETCH(QStringList, box);
-    if (state == "Dev.conf read-only" && ::geteuid() == 0)
-        QSKIP("root writes files whatever their permission bits");
-    QVERIFY(registry.isEmpty() || Write_File(u"Dev.conf"_s, registry));
-    QVERIFY(state != "Dev.conf read-only" ||
-            QFile::setPermissions(u"Dev.conf"_s, QFile::ReadOwner));
-    QVERIFY(state != "Device/ missing" || QDir().rmdir(u"Device"_s));
+    QFETCH(QByteArray, old);
+    QFETCH(QString, device);
+    QFETCH(QString, file_name);
+    QFETCH(qint64, file_limit);
+    QFETCH(QStringList, shown);
+    const QString path = u"Device/%1.json"_s.arg(file_name);
+    QVERIFY(registry.isNull() || Write_File(u"Dev.conf"_s, registry));
+    QVERIFY(old.isNull() || Write_File(path, old));
+    QVERIFY(!tag.startsWith("Dev.conf fails") || QFile::link(u"missing/Dev.conf"_s, u"Dev.conf"_s));
+    QVERIFY(tag != "Device/ missing" || QDir().rmdir(u"Device"_s));
+    QVERIFY(tag != "a directory in the template's place" || QDir().mkdir(path));
+    const QStringList files = Entries(u"Device"_s);
     PacketBuilder builder;
     builder.show();
-    QVERIFY(Add(builder, 0, {u"1"_s, u"3"_s, u"T"_s}));
+    const QString type_name(200, u'T');
+    QVERIFY(Add(builder, 0, {u"1"_s, u"3"_s, type_name}));
 
-    QCOMPARE(Save(builder, u"New"_s, u"new"_s), box);
-    QStringList registered;
-    for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
-        registered.append(device.Name + u"="_s + device.File_Name);
-    QTEST(registered, "devices");
-    QCOMPARE(QFileInfo(u"Device"_s).isDir(), state != "Device/ missing");
-    if (box.first() == u"Ошибка") {
-        QFile conf(u"Dev.conf"_s);
-        QCOMPARE(conf.open(QIODevice::ReadOnly) ? conf.readAll() : QByteArray(), registry);
-        QCOMPARE(builder.findChild<QTreeWidget*>()->topLevelItemCount(), 1);
+    rlimit unlimited{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+    rlimit limited = unlimited;
+    limited.rlim_cur = rlim_t(file_limit);
+    ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+    QVERIFY(file_limit == 0 || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    const QStringList actual = Save(builder, device, file_name);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+    QCOMPARE(actual, shown);
+
+    if (shown.last() != u"I|Готово|JSON файл сохранен!") {
+        const auto before = [](const QByteArray& bytes) {
+            return bytes.isNull() ? std::nullopt : std::optional(bytes);
+        };
+        QCOMPARE(Read_File(u"Dev.conf"_s), before(registry));
+        QCOMPARE(Read_File(path), before(old));
+        QCOMPARE(Entries(u"Device"_s), files);
+        return;
     }
+    QStringList registered;
+    for (const DeviceRegistry::Device& entry : DeviceRegistry::Read())
+        registered.append(entry.Name + u"="_s + entry.File_Name);
+    QCOMPARE(registered.join(u'|'),
+             registry.isNull() ? u"New=new.json"_s : u"New=new.json|Old=old.json"_s);
+    QCOMPARE(Decode(u"new.json"_s, u"011234"_s), u"Тип пакета = "_s + type_name + u'\n');
+    QCOMPARE(Entries(u"Device"_s), files + QStringList{u"new.json"_s});
 }
 
 void TemplateFilesTest::read_faults_data() {
@@ -294,7 +372,13 @@ void TemplateFilesTest::read_faults_data() {
     const QString none =
         PacketDecoder::Missing_Template_Message(1, u"Device/t.json"_s).Text + u'\n';
     const QString utf16 = QString::fromUtf8(Telemetry);
-    QTest::newRow("directory") << QByteArray() << u"Не удалось открыть файлDevice/t.json\n"_s;
+    // Only regular files are read, and only up to 64 MiB: the others fail at once, none waits.
+    const QString cannot_open = u"Не удалось открыть файлDevice/t.json\n"_s;
+    for (const char* special : {"directory", "FIFO", "/dev/zero"})
+        QTest::newRow(special) << QByteArray() << cannot_open;
+    QTest::newRow("64 MiB and a byte")
+        << QByteArray()
+        << u"Файл Device/t.json больше 64 МБ, шаблоны такого размера не читаются\n"_s;
     QTest::newRow("empty") << QByteArray() << none;
     QTest::newRow("latin-1") << QByteArray(Telemetry).replace("Telemetry", "T\xe9l") << none;
     QTest::newRow("utf-16") << QByteArray(reinterpret_cast<const char*>(utf16.utf16()),
@@ -311,11 +395,23 @@ void TemplateFilesTest::read_faults_data() {
 
 void TemplateFilesTest::read_faults() {
     QFETCH(QByteArray, content);
-    QVERIFY(QTest::currentDataTag() == "directory"_ba ? QDir().mkdir(u"Device/t.json"_s)
-                                                      : Write_File(u"Device/t.json"_s, content));
+    const QByteArray tag = QTest::currentDataTag();
+    const QString path = u"Device/t.json"_s;
+    QFile file(path);
+    if (tag == "directory")
+        QVERIFY(QDir().mkdir(path));
+    else if (tag == "FIFO")
+        QVERIFY(::mkfifo(qPrintable(path), 0600) == 0);
+    else if (tag == "/dev/zero")
+        QVERIFY(QFile::link(u"/dev/zero"_s, path));
+    else if (tag == "64 MiB and a byte") // sparse: takes no room on the disk
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(SafeFile::Max_Read_Size + 1));
+    else
+        QVERIFY(Write_File(path, content));
+    file.close();
     QTEST(Decode(u"t.json"_s), "decoded");
-    QFile file(u"Device/t.json"_s);
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), content); // unchanged
+    if (!content.isEmpty())
+        QCOMPARE(Read_File(path), std::optional(content)); // unchanged
 }
 
 // The window reads the template again at every conversion: an edit made in between is seen.

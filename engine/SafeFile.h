@@ -1,0 +1,59 @@
+#pragma once
+
+#include "UserMessage.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Whole files read and replaced without surprises: a read never waits and never grows without
+// bound, and a replacement either completes or leaves the old file exactly as it was.
+class SafeFile {
+  public:
+    // Templates and Dev.conf are kilobytes; nothing larger is read.
+    static constexpr qint64 Max_Read_Size = qint64(64) << 20;
+
+    enum class ReadFailure { None, Cannot_Open, Too_Large };
+    struct Contents {
+        QByteArray Bytes;
+        ReadFailure Failed = ReadFailure::None;
+        QString Reason; // the system's reason when the file could not be read
+    };
+
+    // Reads a regular file of at most Max_Read_Size bytes. Anything else (missing, a directory,
+    // a FIFO, a device, a socket) is never opened, so nothing waits for a writer or reads forever.
+    static Contents Read(const QString& path);
+
+    // "Не удалось открыть файл" directly followed by the path, or "Не удалось записать файл " and
+    // the path; then the reason on a line of its own.
+    static UserMessage Open_Failure_Message(const QString& path, const QString& reason);
+    static UserMessage Write_Failure_Message(const QString& path, const QString& reason);
+    // Why a file that was written without error still counts as not written.
+    static QString Read_Back_Reason();
+
+    // One file to replace. Until Keep() the old file (or its absence) can be put back; the
+    // destructor puts it back when the replacement was not kept.
+    explicit SafeFile(const QString& path);
+    ~SafeFile();
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
+
+    // Writes the content beside the file, checks it and renames it over the file. False when
+    // anything failed: the file is then as it was, and Failure_Message() says why.
+    bool Replace(const QByteArray& content);
+    void Keep();
+    void Undo();
+    UserMessage Failure_Message() const;
+
+  private:
+    bool Keep_Old_Aside();
+    void Drop_Backup();
+    bool Fail(bool opening, const QString& reason);
+
+    QString Path;        // as given; messages name it
+    QString Target;      // the file written, symbolic links resolved
+    QString Backup_Path; // the old file's second name while the replacement may be undone
+    bool Had_Old = false;
+    bool Replaced = false;
+    bool Open_Failed = false;
+    QString Reason;
+};
