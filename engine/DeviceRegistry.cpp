@@ -31,6 +31,41 @@ std::optional<QByteArray> Current_Content(const QString& conf_path, const Messag
     return std::nullopt;
 }
 
+// What the settings writer makes of `old` with one key of the group set. It cannot be trusted to
+// report a failed write on this Qt, so it writes a scratch copy, which must read back with exactly
+// the old entries plus the new one. The copy is read back under a new name: under its first one
+// the settings cache would answer from memory.
+std::optional<QByteArray> Settings_Output(const QByteArray& old, const QString& key,
+                                          const QString& value, const QString& conf_path,
+                                          const MessageReporter& report) {
+    const QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("kivo-registry-XXXXXX")));
+    const QString made = scratch.filePath(QStringLiteral("made.conf"));
+    const QString checked = scratch.filePath(QStringLiteral("checked.conf"));
+    QFile copy(made);
+    if (!scratch.isValid() || !copy.open(QIODevice::WriteOnly) || copy.write(old) != old.size() ||
+        !copy.flush()) {
+        report(SafeFile::Write_Failure_Message(
+            conf_path, scratch.isValid() ? copy.errorString() : scratch.errorString()));
+        return std::nullopt;
+    }
+    copy.close();
+    QMap<QString, QString> expected = Entries(made);
+    expected.insert(key, value);
+    {
+        QSettings settings(made, QSettings::IniFormat);
+        settings.beginGroup(Group);
+        settings.setValue(key, value);
+        settings.endGroup();
+    }
+    const bool renamed = QFile::rename(made, checked);
+    const SafeFile::Contents result = SafeFile::Read(checked);
+    if (!renamed || Entries(checked) != expected || result.Failed != SafeFile::ReadFailure::None) {
+        report(SafeFile::Write_Failure_Message(conf_path, SafeFile::Read_Back_Reason()));
+        return std::nullopt;
+    }
+    return result.Bytes;
+}
+
 } // namespace
 
 QList<DeviceRegistry::Device> DeviceRegistry::Read(const QString& conf_path) {
@@ -50,9 +85,6 @@ bool DeviceRegistry::Keeps_Name(const QString& device_name) {
            !device_name.contains(QStringLiteral("//"));
 }
 
-// The settings writer cannot be trusted to report a failed write on this Qt, so it writes a
-// scratch copy, which must read back with exactly the old entries plus the new one. The copy is
-// read back under a new name: under its first one the settings cache would answer from memory.
 std::optional<QByteArray> DeviceRegistry::With_Device(const QString& device_name,
                                                       const QString& file_name,
                                                       const MessageReporter& report,
@@ -68,32 +100,7 @@ std::optional<QByteArray> DeviceRegistry::With_Device(const QString& device_name
     const std::optional<QByteArray> old = Current_Content(conf_path, report);
     if (!old)
         return std::nullopt;
-    const QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("kivo-registry-XXXXXX")));
-    const QString made = scratch.filePath(QStringLiteral("made.conf"));
-    const QString checked = scratch.filePath(QStringLiteral("checked.conf"));
-    QFile copy(made);
-    if (!scratch.isValid() || !copy.open(QIODevice::WriteOnly) || copy.write(*old) != old->size() ||
-        !copy.flush()) {
-        report(SafeFile::Write_Failure_Message(
-            conf_path, scratch.isValid() ? copy.errorString() : scratch.errorString()));
-        return std::nullopt;
-    }
-    copy.close();
-    QMap<QString, QString> expected = Entries(made);
-    expected.insert(device_name, file_name);
-    {
-        QSettings settings(made, QSettings::IniFormat);
-        settings.beginGroup(Group);
-        settings.setValue(device_name, file_name);
-        settings.endGroup();
-    }
-    const bool renamed = QFile::rename(made, checked);
-    const SafeFile::Contents result = SafeFile::Read(checked);
-    if (!renamed || Entries(checked) != expected || result.Failed != SafeFile::ReadFailure::None) {
-        report(SafeFile::Write_Failure_Message(conf_path, SafeFile::Read_Back_Reason()));
-        return std::nullopt;
-    }
-    return result.Bytes;
+    return Settings_Output(*old, device_name, file_name, conf_path, report);
 }
 
 bool DeviceRegistry::Write(const QByteArray& content, const MessageReporter& report,

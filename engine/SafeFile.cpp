@@ -53,6 +53,18 @@ QString Resolved(const QString& path) {
     return info.filePath();
 }
 
+// Writes all of the content, or returns the reason it could not. A write may stop short (at a size
+// limit, say) without an error; the next one then fails with the reason.
+QString Write_All(QSaveFile& file, const QByteArray& content) {
+    for (qint64 written = 0; written < content.size();) {
+        const qint64 step = file.write(content.constData() + written, content.size() - written);
+        if (step <= 0)
+            return file.errorString();
+        written += step;
+    }
+    return QString();
+}
+
 std::filesystem::path Native(const QString& path) {
     return QFileInfo(path).filesystemFilePath();
 }
@@ -151,15 +163,11 @@ bool SafeFile::Replace(const QByteArray& content) {
         Drop_Backup();
         return Fail(true, file.errorString());
     }
-    for (qint64 written = 0; written < content.size();) {
-        const qint64 step = file.write(content.constData() + written, content.size() - written);
-        if (step <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            Drop_Backup();
-            return Fail(false, reason);
-        }
-        written += step;
+    const QString reason = Write_All(file, content);
+    if (!reason.isEmpty()) {
+        file.cancelWriting();
+        Drop_Backup();
+        return Fail(false, reason);
     }
     if (!file.commit()) {
         Drop_Backup();
