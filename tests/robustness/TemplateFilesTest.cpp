@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <random>
 
@@ -77,24 +78,21 @@ QTreeWidgetItem* Add(PacketBuilder& builder, int kind, const QStringList& cells)
 // Names the template and presses "Сохранить": what the save told the user, one entry per message
 // ("I|" or "C|" for the icon, title, "|", text) or question ("?|" title "|" text), the questions
 // answered with `answer`.
-QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name,
-                 bool answer = true) {
+QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name) {
     // The two line edits are told apart by their place on the bottom line: device name first.
     for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
         edit->setText(edit->x() < 200 ? device_name : file_name);
-    QStringList shown;
-    builder.Set_Reporter([&](const UserMessage& message) {
+    const auto shown = std::make_shared<QStringList>(); // the builder keeps the seams
+    builder.Set_Reporter([shown](const UserMessage& message) {
         const bool critical = message.Icon == MessageIcon::Critical;
-        shown << (critical ? u"C|"_s : u"I|"_s) + message.Title + u'|' + message.Text;
+        *shown << (critical ? u"C|"_s : u"I|"_s) + message.Title + u'|' + message.Text;
     });
-    builder.Set_Question([&](const QString& title, const QString& text) {
-        shown << u"?|"_s + title + u'|' + text;
-        return answer;
+    builder.Set_Question([shown](const QString& title, const QString& text) {
+        *shown << u"?|"_s + title + u'|' + text;
+        return true;
     });
     Press(builder, u"Сохранить"_s);
-    builder.Set_Reporter({}); // `shown` is gone after this
-    builder.Set_Question({});
-    return shown;
+    return *shown;
 }
 
 std::optional<QByteArray> Read_File(const QString& path) {
