@@ -5,13 +5,26 @@
 
 // One decoded value: the field's name and its value text, both as the template and the decoder
 // made them. Display rules (bit fields, times) are read from the name by the renderer.
+//
+// The decoder also records where the value came from, so that the window can show a value's
+// bytes: the first byte and the byte count it was read from, and for a bit field the first bit
+// and bit count inside that byte (bit 0 the least significant). A field that was not read from
+// the packet (one reaching outside it, an empty tail, a field of size 0 or less) has Offset -1.
 struct DecodedField {
     QString Name;
     QString Value;
+    int Offset = -1;
+    int Size = 0;
+    int Bit = -1; // -1 unless a bit field
+    int Bit_Count = 0;
+
+    bool Is_In_Packet() const { return Offset >= 0; }
+    bool Is_Bit_Field() const { return Bit >= 0; }
 
     friend bool operator==(const DecodedField&, const DecodedField&) = default;
 };
 
 // The result of one decoding: empty when the packet was not decoded (the user has been told why),
-// a single "ERROR" field for a length error, otherwise "Тип пакета" followed by the fields.
+// a single "ERROR" field for a length error (its bytes the whole packet), otherwise "Тип пакета"
+// (byte 0) followed by the fields.
 using DecodedPacket = QList<DecodedField>;

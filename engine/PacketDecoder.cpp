@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 using HexText::Byte_Value;
 
@@ -20,6 +21,16 @@ qint64 Byte_Count(QStringView packet) {
 
 bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
     return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
+}
+
+// Records the bytes a value was read from. An empty range, or one that does not lie wholly inside
+// the packet, records nothing: the field keeps "not read from the packet".
+void Place(DecodedField& field, QStringView packet, qint64 num_byte, qint64 size) {
+    if (size > 0 && Lies_Inside(packet, num_byte, size) &&
+        num_byte + size <= std::numeric_limits<int>::max()) {
+        field.Offset = static_cast<int>(num_byte);
+        field.Size = static_cast<int>(size);
+    }
 }
 
 // Up to eight bytes as an unsigned number, byte `first` most significant when reading little-
@@ -139,14 +150,19 @@ class Result_Filler {
     Result_Filler(const Result_Filler&) = delete;
     Result_Filler& operator=(const Result_Filler&) = delete;
 
-    // The next field, named `name`; its value is the earlier one, to be overwritten. The
-    // reference lasts until the next call.
-    QString& Next(const QString& name) {
+    // The next field, named `name` and not yet placed in the packet; its value is the earlier
+    // one, to be overwritten. The reference lasts until the next call.
+    DecodedField& Next_Field(const QString& name) {
         DecodedField& field = Used < Kept ? Kept_Fields[Used] : List.emplace_back();
         ++Used;
         Assign_Shared(field.Name, name);
-        return field.Value;
+        field.Offset = -1;
+        field.Size = 0;
+        field.Bit = -1;
+        field.Bit_Count = 0;
+        return field;
     }
+    QString& Next(const QString& name) { return Next_Field(name).Value; }
 
   private:
     DecodedPacket& List;
@@ -155,8 +171,9 @@ class Result_Filler {
     DecodedField* Kept_Fields = nullptr; // read only before any entry is added
 };
 
-// One field per bitmap entry, each holding the bits of `low_byte` that its range covers.
-void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_byte) {
+// One field per bitmap entry, each holding the bits of `low_byte` that its range covers. `byte`
+// is where low_byte stands in the packet, -1 when it was not read from the packet.
+void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_byte, int byte) {
     QChar bit_string[8];
     for (int bit = 0; bit < 8; ++bit)
         bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
@@ -165,8 +182,15 @@ void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_
         // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
         const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
         const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
-        Assign_Text(out.Next(entry.Name),
+        DecodedField& field = out.Next_Field(entry.Name);
+        Assign_Text(field.Value,
                     end > first ? QStringView(bit_string + first, end - first) : QStringView());
+        if (byte >= 0) {
+            field.Offset = byte;
+            field.Size = 1;
+            field.Bit = static_cast<int>(first);
+            field.Bit_Count = static_cast<int>(std::max<qint64>(end - first, 0));
+        }
     }
 }
 
@@ -256,31 +280,40 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
                  qint64 var_start) {
     if (field.Has_Bitmap) {
         // The byte field's own line shows no value; its number only gives the bits.
-        QString& value = out.Next(field.Name);
+        DecodedField& own = out.Next_Field(field.Name);
+        QString& value = own.Value;
         Write_Number(value, packet, field.Num_Byte, field.Size,
                      PacketDecoder::ByteOrder::Little_Endian);
+        Place(own, packet, field.Num_Byte, field.Size);
+        // The bits are those of the field's first byte in the packet, its least significant.
+        const int bit_byte = own.Offset;
         // A field outside the packet has no bits either. A field of size 0 or less has the
         // value 0 (empty only for an empty packet), so it has bits.
         const bool has_bits = field.Size <= 0 || !value.isEmpty();
         const int low_byte = HexText::Low_Byte_Of_Decimal(value);
         Assign_Text(value, {});
         if (has_bits) {
-            Write_Bits(out, field.Bitmap, low_byte);
+            Write_Bits(out, field.Bitmap, low_byte, bit_byte);
         } else {
             for (const BitFieldEntry& bit : field.Bitmap)
                 Assign_Text(out.Next(bit.Name), {});
         }
     } else if (field.Size == 6 || field.Size == 20) {
-        Write_Field_Text(out.Next(field.Name), packet, field.Num_Byte, field.Size);
+        DecodedField& text = out.Next_Field(field.Name);
+        Write_Field_Text(text.Value, packet, field.Num_Byte, field.Size);
+        Place(text, packet, field.Num_Byte, field.Size);
     } else if (field.Size == -1) {
         // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
         const qint64 start = std::max<qint64>(var_start, 0);
         const qint64 count = Byte_Count(packet) - start;
-        Assign_Text(out.Next(field.Name),
-                    count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
+        DecodedField& tail = out.Next_Field(field.Name);
+        Assign_Text(tail.Value, count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
+        Place(tail, packet, start, count);
     } else {
-        Write_Number(out.Next(field.Name), packet, field.Num_Byte, field.Size,
+        DecodedField& number = out.Next_Field(field.Name);
+        Write_Number(number.Value, packet, field.Num_Byte, field.Size,
                      PacketDecoder::ByteOrder::Little_Endian);
+        Place(number, packet, field.Num_Byte, field.Size);
     }
 }
 
@@ -344,10 +377,12 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     const qint64 total = packet_template.Total_Size;
     if (length != total && !(packet_template.Has_Min_Size && length <= total)) {
         Result_Filler out(result, 1);
-        out.Next(QStringLiteral("ERROR")) =
-            QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
-                           "фактический: %2")
-                .arg(QString::number(total), QString::number(length));
+        // The error is about the whole packet, so its bytes are the packet's.
+        DecodedField& error = out.Next_Field(QStringLiteral("ERROR"));
+        error.Value = QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
+                                     "фактический: %2")
+                          .arg(QString::number(total), QString::number(length));
+        Place(error, packet, 0, length);
         return;
     }
 
@@ -356,7 +391,9 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     for (const ByteFieldEntry& field : packet_template.Data)
         output_size += field.Bitmap.size();
     Result_Filler out(result, output_size);
-    Assign_Shared(out.Next(Type_Field_Name), selection.Type_Name);
+    DecodedField& type = out.Next_Field(Type_Field_Name);
+    Assign_Shared(type.Value, selection.Type_Name);
+    Place(type, packet, 0, 1);
     const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;
     for (const ByteFieldEntry& field : packet_template.Data)
         Write_Field(out, field, packet, var_start);
@@ -398,7 +435,7 @@ DecodedPacket PacketDecoder::Parse_Bit_Map(const QList<BitFieldEntry>& bitmap,
                                            const QString& value) {
     DecodedPacket fields;
     Result_Filler out(fields, bitmap.size());
-    Write_Bits(out, bitmap, HexText::Low_Byte_Of_Decimal(value));
+    Write_Bits(out, bitmap, HexText::Low_Byte_Of_Decimal(value), -1);
     return fields;
 }
 
