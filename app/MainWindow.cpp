@@ -5,14 +5,26 @@
 #include "PacketBuilder.h"
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
+#include "RememberedDevice.h"
 #include "ResultRenderer.h"
 #include "TextPaneOutput.h"
 
+#include <QAbstractItemView>
+#include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QStyle>
+#include <QToolTip>
+
+#include <algorithm>
 
 #include <limits>
 
@@ -49,6 +61,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
     connect(Button_Convert, &QPushButton::pressed, this, &MainWindow::Convert);
     connect(Button_Close, &QPushButton::pressed, this, &QWidget::close);
+
+    Set_Up_Daily_Use();
 }
 
 MainWindow::~MainWindow() {
@@ -66,6 +80,8 @@ void MainWindow::Load_Devices() {
     Combo_Device->insertItems(Combo_Device->count(), names);
     for (const DeviceRegistry::Device& device : devices)
         Device_Files.insert(device.Name, device.File_Name);
+    Fit_Device_Popup();
+    Select_Remembered_Device();
 }
 
 void MainWindow::Open_Constructor() {
@@ -91,21 +107,127 @@ void MainWindow::Close_Constructor() {
 // The template file is read anew by a fresh decoder at every conversion, so edits to it take
 // effect at once.
 void MainWindow::Convert() {
+    const QString input = Edit_Packet->text();
     const QString device_name = Combo_Device->currentText();
     const QString file_name = Device_Files.value(device_name);
     const MessageReporter reporter = Message_Box_Reporter();
     TextPaneOutput output(*Text_Output,
                           [this](const DecodedPacket& packet) { Print_Result(packet); });
-    PacketConversion::Run(
-        Edit_Packet->text(), device_name,
+    const PacketConversion::Result result = PacketConversion::Run(
+        input, device_name,
         [&](const QString& hex_text) {
             return PacketDecoder(file_name, reporter).Parse_Packet(hex_text);
         },
         reporter, output);
+    Keep_Shown_Result(input, device_name, result);
 }
 
 // Prints a decoded packet at the pane's cursor, in the same text the conversion prints.
 void MainWindow::Print_Result(DecodedPacket packet) {
     Text_Output->insertPlainText(
         ResultRenderer::Render_Result(Combo_Device->currentText(), packet));
+}
+
+// --- Daily-use comforts: Enter converts, the device is remembered, values show their bytes,
+// results copy out. None of them changes what the window prints.
+
+void MainWindow::Set_Up_Daily_Use() {
+    connect(Edit_Packet, &QLineEdit::returnPressed, this, &MainWindow::Convert);
+
+    // The list is narrower than most names: its tooltip and its popup show them whole.
+    Combo_Device->setToolTip(Combo_Device->currentText());
+    connect(Combo_Device, &QComboBox::currentTextChanged, Combo_Device, &QWidget::setToolTip);
+    // Only a choice the user makes is remembered, not the list's own change when it is rebuilt.
+    connect(Combo_Device, &QComboBox::activated, this, &MainWindow::Remember_Device);
+
+    Text_Output->viewport()->installEventFilter(this);
+    Text_Output->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Text_Output, &QWidget::customContextMenuRequested, this, &MainWindow::Show_Output_Menu);
+    Action_Copy_Json = new QAction(QStringLiteral("Копировать как JSON"), this);
+    Action_Copy_Table = new QAction(QStringLiteral("Копировать как таблицу"), this);
+    for (QAction* action : {Action_Copy_Json, Action_Copy_Table})
+        action->setEnabled(false);
+    connect(Action_Copy_Json, &QAction::triggered, this, &MainWindow::Copy_As_Json);
+    connect(Action_Copy_Table, &QAction::triggered, this, &MainWindow::Copy_As_Table);
+}
+
+// The workspace is the working directory, where Dev.conf and Device/ are read.
+void MainWindow::Remember_Device(int index) {
+    RememberedDevice::Write(QDir::currentPath(), Combo_Device->itemText(index));
+}
+
+// A remembered device that is no longer registered leaves the list as it is.
+void MainWindow::Select_Remembered_Device() {
+    const int index = Combo_Device->findText(RememberedDevice::Read(QDir::currentPath()),
+                                             Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        Combo_Device->setCurrentIndex(index);
+}
+
+// The popup grows to the widest name; the list itself keeps its size.
+void MainWindow::Fit_Device_Popup() {
+    QAbstractItemView* view = Combo_Device->view();
+    int width = 0;
+    for (int row = 0; row < Combo_Device->count(); ++row)
+        width = std::max(width, view->sizeHintForIndex(view->model()->index(row, 0)).width());
+    width += 2 * view->frameWidth();
+    if (Combo_Device->count() > Combo_Device->maxVisibleItems())
+        width += view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    view->setMinimumWidth(width);
+}
+
+// An empty paste leaves the pane, and so the result it shows, as it was.
+void MainWindow::Keep_Shown_Result(const QString& input, const QString& device_name,
+                                   const PacketConversion::Result& result) {
+    if (result.State == PacketConversion::Outcome::Empty_Input)
+        return;
+    Shown = result.State == PacketConversion::Outcome::Decoded
+                ? ShownResult(input, device_name, result)
+                : ShownResult();
+    for (QAction* action : {Action_Copy_Json, Action_Copy_Table})
+        action->setEnabled(!Shown.Is_Empty());
+}
+
+QMenu* MainWindow::Create_Output_Menu() {
+    QMenu* menu = Text_Output->createStandardContextMenu();
+    menu->addSeparator();
+    menu->addAction(Action_Copy_Json);
+    menu->addAction(Action_Copy_Table);
+    return menu;
+}
+
+void MainWindow::Show_Output_Menu(const QPoint& position) {
+    QMenu* menu = Create_Output_Menu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(Text_Output->viewport()->mapToGlobal(position));
+}
+
+// The record `kivo-decode --json` prints for the shown conversion goes here, written by the one
+// JSON record writer beside the renderer; until that writer is shared, nothing is copied.
+void MainWindow::Copy_As_Json() {}
+
+void MainWindow::Copy_As_Table() {
+    QGuiApplication::clipboard()->setText(Shown.Table_Text());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text_Output->viewport() && event->type() == QEvent::ToolTip) {
+        Show_Field_Tooltip(*static_cast<QHelpEvent*>(event));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::Show_Field_Tooltip(const QHelpEvent& event) {
+    // The line under the pointer: the text position nearest to it, if the pointer is within
+    // that position's line and not below the text.
+    const QTextCursor cursor = Text_Output->cursorForPosition(event.pos());
+    const QRect line = Text_Output->cursorRect(cursor);
+    const DecodedField* field = event.pos().y() >= line.top() && event.pos().y() <= line.bottom()
+                                    ? Shown.Field_On_Line(cursor.blockNumber())
+                                    : nullptr;
+    if (field != nullptr)
+        QToolTip::showText(event.globalPos(), Shown.Source_Text(*field), Text_Output->viewport());
+    else
+        QToolTip::hideText();
 }

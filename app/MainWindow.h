@@ -1,14 +1,18 @@
 #pragma once
 
 #include "DecodedField.h"
+#include "ShownResult.h"
 
 #include <QMainWindow>
 #include <QMap>
 #include <QString>
 
 class PacketBuilder;
+class QAction;
 class QComboBox;
+class QHelpEvent;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -26,9 +30,27 @@ class MainWindow : public QMainWindow {
     void Close_Constructor();
     void Convert();
 
+    // Daily-use comforts around the conversion.
+    void Remember_Device(int index);
+    void Show_Output_Menu(const QPoint& position);
+    void Copy_As_Json();
+    void Copy_As_Table();
+
+  protected:
+    // Shows, over a field's line in the output pane, the bytes its value came from.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void Load_Devices();
     void Print_Result(DecodedPacket packet);
+
+    void Set_Up_Daily_Use();
+    void Select_Remembered_Device();
+    void Fit_Device_Popup();
+    void Keep_Shown_Result(const QString& input, const QString& device_name,
+                           const PacketConversion::Result& result);
+    QMenu* Create_Output_Menu();
+    void Show_Field_Tooltip(const QHelpEvent& event);
 
     QPushButton* Button_Convert = nullptr;
     QPushButton* Button_Close = nullptr;
@@ -38,6 +60,10 @@ class MainWindow : public QMainWindow {
     QLineEdit* Edit_Packet = nullptr;
     PacketBuilder* Builder_Window = nullptr; // the open constructor window, if any
     QMap<QString, QString> Device_Files;     // device name -> template file name in Device/
+
+    QAction* Action_Copy_Json = nullptr;  // in the output pane's context menu
+    QAction* Action_Copy_Table = nullptr; // both enabled while the pane shows a decoded packet
+    ShownResult Shown;                    // the conversion the output pane shows
 
     friend class TestMainWindow;
 };

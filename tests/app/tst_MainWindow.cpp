@@ -1,30 +1,39 @@
 #include "MainWindow.h"
 
 #include "PacketBuilder.h"
+#include "RememberedDevice.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 
 #include <memory>
 
 namespace {
 
-// A time word, "bit" in names (it wins over the time word), a "%1" typed into a name.
+// A time word, "bit" in names (it wins over the time word), a name of two lines (CR LF), a "%1"
+// typed into a name.
 const char* const Clock_Json =
     R"({"packet_data": [{"packet_type": 5, "name": "Clock", "total_size": 6,
    "data": [{"num_byte": 1, "size": 4, "name": "Время"}, {"num_byte": 1, "size": 4, "name": "bitUTC"},
-            {"num_byte": 5, "size": 1, "name": "Orbit"}, {"num_byte": 5, "size": 1, "name": "Заряд %1"}]}]})";
+            {"num_byte": 5, "size": 1, "name": "Orbit"}, {"num_byte": 5, "size": 1, "name": "Два\r\nслова"},
+            {"num_byte": 5, "size": 1, "name": "Заряд %1"}]}]})";
 
 struct ShownBox {
     QMessageBox::Icon Icon;
@@ -66,6 +75,37 @@ void Copy_Into(const QString& from, const QString& to) {
         QVERIFY(QFile::copy(from + '/' + name, to + name));
 }
 
+// The device the user picks with the keyboard, as a choice of theirs (not the program's).
+void Choose(QComboBox* list, const QString& device) {
+    QTest::keyClick(list, Qt::Key_Home);
+    while (list->currentText() != device && list->currentIndex() + 1 < list->count())
+        QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentText(), device);
+}
+
+// The output pane's context menu, as a right click opens it.
+QMenu* Open_Menu(QPlainTextEdit* pane) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            pane->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(pane->viewport(), &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+// "J" or "j" for "Копировать как JSON" enabled or not, "T" or "t" for "Копировать как таблицу".
+QString Copy_Actions(QPlainTextEdit* pane) {
+    QMenu* menu = Open_Menu(pane);
+    QString shown;
+    for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+        const QString letter = action->text() == "Копировать как JSON"      ? "J"
+                               : action->text() == "Копировать как таблицу" ? "T"
+                                                                            : "";
+        shown += action->isEnabled() ? letter : letter.toLower();
+    }
+    if (menu)
+        menu->close();
+    return shown;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Boxes)
@@ -88,7 +128,10 @@ class TestMainWindow : public QObject {
     }
 
   private Q_SLOTS:
+    // The remembered devices go to a test location, never to the user's own settings.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
+        QFile::remove(RememberedDevice::Settings_Path());
         Work_Dir = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(Work_Dir->path()) && QDir().mkdir("Device"));
         Copy_Into(KIVO_EXAMPLES_DIR "/workspace", "");
@@ -141,9 +184,11 @@ class TestMainWindow : public QObject {
             << Boxes{};
         row("Часы", "0500F1536507",
             "\t\t\tЧасы\nТип пакета: --- Clock\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\n"
-            "\tUTC: --- 1700000000\n\tOr: --- 7\nЗаряд %1: --- 7\n\n\n",
+            "\tUTC: --- 1700000000\n\tOr: --- 7\nДва\nслова: --- 7\nЗаряд %1: --- 7\n\n\n",
             {});
     }
+    // Each packet converted by a press on the button, then by Return and by the keypad's Enter
+    // in the input line.
     void convert() {
         QFETCH(QString, device);
         QFETCH(QString, input);
@@ -153,7 +198,83 @@ class TestMainWindow : public QObject {
         MainWindow window;
         window.Text_Output->setPlainText("previous output");
         QCOMPARE(Convert(window, device, input), output);
-        QCOMPARE(answerer.Shown, boxes);
+        for (const Qt::KeyboardModifier keypad : {Qt::NoModifier, Qt::KeypadModifier}) {
+            window.Text_Output->setPlainText("previous output");
+            QTest::keyClick(window.Edit_Packet, keypad ? Qt::Key_Enter : Qt::Key_Return, keypad);
+            QCOMPARE(window.Text_Output->toPlainText(), output);
+        }
+        QCOMPARE(answerer.Shown, boxes + boxes + boxes);
+    }
+
+    // Over a field's line the pane tells where its value came from; over other lines nothing.
+    void field_tooltips_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("line"); // how the line starts; "" for below the text
+        QTest::addColumn<QString>("tooltip");
+        const auto row = [](const char* name, const QString& device, const QString& input,
+                            const QString& line, const QString& tooltip) {
+            QTest::newRow(name) << device << input << line << tooltip;
+        };
+        const QString telemetry = "0100F15365FBFF05";
+        row("type", "Sensor-1", telemetry, "Тип пакета", "Байт 0: 01");
+        row("bytes", "Sensor-1", telemetry, "Time", "Байты 1-4: 00 F1 53 65");
+        row("bit", "Sensor-1", telemetry, "\tAlarm", "Байт 7, бит 0");
+        row("bits", "Sensor-1", telemetry, "\tMode", "Байт 7, биты 1-2");
+        row("base64", "Sensor-1", "AQDxU2X7/wU=", "Temperature", "Байты 5-6: fb ff");
+        row("to HEX line", "Sensor-1", "AQDxU2X7/wU=", "to HEX", "");
+        row("header", "Sensor-1", telemetry, "\t\t\t", "");
+        row("below", "Sensor-1", telemetry, "", "");
+        row("tail", "Sensor-1", "7F0102", "Payload", "Байты 1-2: 01 02");
+        row("empty tail", "Sensor-1", "7F", "Payload", "Вне пакета");
+        row("beacon", "Tag-20", "100011223344550277665544332211FFEEDDCCBBAAC5", "Payload",
+            "Байты 1-20: 00 11 22 33 44 55 02 77 66 55 44 33 22 11 FF EE DD CC BB AA");
+        row("length error", "Sensor-1", "01AABB", "ERROR", "Байты 0-2: 01 AA BB");
+        row("after two lines", "Часы", "0500F1536507", "Заряд", "Байт 5: 07");
+    }
+    void field_tooltips() {
+        QFETCH(QString, device);
+        QFETCH(QString, input);
+        QFETCH(QString, line);
+        QFETCH(QString, tooltip);
+        MainWindow window;
+        window.show();
+        Convert(window, device, input);
+        QPlainTextEdit* pane = window.Text_Output;
+        QPoint at(pane->viewport()->width() / 2, pane->viewport()->height() - 5);
+        for (QTextBlock block = pane->document()->begin(); !line.isEmpty(); block = block.next()) {
+            QVERIFY2(block.isValid(), qPrintable(pane->toPlainText()));
+            if (block.text().startsWith(line)) {
+                at = pane->cursorRect(QTextCursor(block)).center() + QPoint(30, 0);
+                break;
+            }
+        }
+        QHelpEvent event(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(pane->viewport(), &event);
+        QTRY_COMPARE(QToolTip::text(), tooltip);
+    }
+
+    // "Копировать как таблицу" copies the shown result for spreadsheets; both copy actions are
+    // there from the start and work while the pane shows a decoded packet.
+    void copy_as_table() {
+        BoxAnswerer answerer;
+        MainWindow window;
+        window.show();
+        QCOMPARE(Copy_Actions(window.Text_Output), "jt");
+        Convert(window, "Часы", "0500F1536507");
+        QCOMPARE(Copy_Actions(window.Text_Output), "JT");
+        window.Action_Copy_Table->trigger();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 "Тип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
+                 "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t7\t5\t1\nЗаряд %1\t7\t5\t1\n");
+        Convert(window, "Sensor-1", " "); // an empty paste leaves the shown result
+        QCOMPARE(Copy_Actions(window.Text_Output), "JT");
+        Convert(window, "Sensor-1", "7F");
+        window.Action_Copy_Table->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), "Тип пакета\tOther\t0\t1\nPayload\t\t\t\n");
+        Convert(window, "Ghost", "7F"); // not decoded: the pane shows no result
+        QCOMPARE(Copy_Actions(window.Text_Output), "jt");
+        QCOMPARE(answerer.Shown.size(), 3);
     }
 
     // With no registry the list is empty and the empty device name names no file.
@@ -165,6 +286,60 @@ class TestMainWindow : public QObject {
         Convert(window, QString(), "0100F15365FBFF05");
         QCOMPARE(answerer.Shown,
                  (Boxes{Info("Ошибка", "Не удалось открыть файлDevice/"), Not_Decoded}));
+    }
+
+    // The device list keeps its size; its popup shows the longest name whole, its tooltip the
+    // current name.
+    void device_names_whole() {
+        MainWindow window;
+        window.show();
+        QComboBox* list = window.Combo_Device;
+        Choose(list, "Термометр");
+        QCOMPARE(list->toolTip(), "Термометр");
+        list->showPopup();
+        QAbstractItemView* popup = list->view();
+        QTRY_VERIFY(popup->isVisible());
+        const int needed =
+            popup->sizeHintForIndex(popup->model()->index(list->currentIndex(), 0)).width();
+        QVERIFY(needed > list->width());
+        QVERIFY(popup->viewport()->width() >= needed);
+        list->hidePopup();
+        QCOMPARE(list->geometry(), QRect(10, 20, 91, 24));
+    }
+
+    // The device the user picked comes back after a restart and after a constructor visit, in
+    // this workspace only, and never goes into Dev.conf; a device no longer registered is not.
+    void remembered_device() {
+        const QByteArray registry = [] {
+            QFile file("Dev.conf");
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        {
+            MainWindow window;
+            QCOMPARE(window.Combo_Device->currentText(), "Ghost");
+            Choose(window.Combo_Device, "Термометр");
+        }
+        QVERIFY(QFile::exists(RememberedDevice::Settings_Path()));
+        MainWindow window;
+        window.show();
+        QCOMPARE(window.Combo_Device->currentText(), "Термометр");
+        QTest::mousePress(window.Button_Constructor, Qt::LeftButton);
+        QVERIFY(window.Builder_Window != nullptr);
+        window.Builder_Window->close();
+        QCOMPARE(window.Combo_Device->currentText(), "Термометр");
+        QFile file("Dev.conf");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), registry);
+
+        QSettings("Dev.conf", QSettings::IniFormat).remove("Dev/Термометр");
+        QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
+
+        QTemporaryDir other;
+        QVERIFY(QDir::setCurrent(other.path()));
+        Copy_Into(Work_Dir->path(), "");
+        Register("Термометр", "thermometer.json");
+        QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
+        QVERIFY(QDir::setCurrent(Work_Dir->path()));
     }
 
     // Closing the constructor rebuilds the list from the registry: each device once, the first
