@@ -32,7 +32,7 @@ namespace {
 const char* const Clock_Json =
     R"({"packet_data": [{"packet_type": 5, "name": "Clock", "total_size": 6,
    "data": [{"num_byte": 1, "size": 4, "name": "Время"}, {"num_byte": 1, "size": 4, "name": "bitUTC"},
-            {"num_byte": 5, "size": 1, "name": "Orbit"}, {"num_byte": 5, "size": 1, "name": "Два\r\nслова"},
+            {"num_byte": 5, "size": 1, "name": "Orbit"}, {"num_byte": 1, "size": 1, "name": "Два\r\nслова"},
             {"num_byte": 5, "size": 1, "name": "Заряд %1"}]}]})";
 
 struct ShownBox {
@@ -184,7 +184,7 @@ class TestMainWindow : public QObject {
             << Boxes{};
         row("Часы", "0500F1536507",
             "\t\t\tЧасы\nТип пакета: --- Clock\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\n"
-            "\tUTC: --- 1700000000\n\tOr: --- 7\nДва\nслова: --- 7\nЗаряд %1: --- 7\n\n\n",
+            "\tUTC: --- 1700000000\n\tOr: --- 7\nДва\nслова: --- 0\nЗаряд %1: --- 7\n\n\n",
             {});
     }
     // Each packet converted by a press on the button, then by Return and by the keypad's Enter
@@ -249,9 +249,11 @@ class TestMainWindow : public QObject {
                 break;
             }
         }
+        QToolTip::hideText(); // the tooltip of an earlier row
+        QTRY_VERIFY(!QToolTip::isVisible());
         QHelpEvent event(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
         QApplication::sendEvent(pane->viewport(), &event);
-        QTRY_COMPARE(QToolTip::text(), tooltip);
+        QCOMPARE(QToolTip::text(), tooltip);
     }
 
     // "Копировать как таблицу" copies the shown result for spreadsheets; both copy actions are
@@ -266,7 +268,7 @@ class TestMainWindow : public QObject {
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
                  "Тип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
-                 "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t7\t5\t1\nЗаряд %1\t7\t5\t1\n");
+                 "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t0\t1\t1\nЗаряд %1\t7\t5\t1\n");
         Convert(window, "Sensor-1", " "); // an empty paste leaves the shown result
         QCOMPARE(Copy_Actions(window.Text_Output), "JT");
         Convert(window, "Sensor-1", "7F");
