@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -57,6 +58,8 @@ BENCHMARK(BM_ConvertTelemetry)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    // The window reads the remembered device from the user's settings: a test location instead.
+    QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir work_dir;
     if (!work_dir.isValid() || !QDir::setCurrent(work_dir.path()) ||
         !QDir().mkdir(QStringLiteral("Device")))

@@ -91,6 +91,8 @@ class PacketBuilderTest : public QObject {
     }
 
   private Q_SLOTS:
+    // The main window reads the user's remembered device: from a test location only.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
         Work_Dir = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(Work_Dir->path()) && QDir().mkdir("Device"));
