@@ -91,21 +91,6 @@ QMenu* Open_Menu(QPlainTextEdit* pane) {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
-// "J" or "j" for "Копировать как JSON" enabled or not, "T" or "t" for "Копировать как таблицу".
-QString Copy_Actions(QPlainTextEdit* pane) {
-    QMenu* menu = Open_Menu(pane);
-    QString shown;
-    for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
-        const QString letter = action->text() == "Копировать как JSON"      ? "J"
-                               : action->text() == "Копировать как таблицу" ? "T"
-                                                                            : "";
-        shown += action->isEnabled() ? letter : letter.toLower();
-    }
-    if (menu)
-        menu->close();
-    return shown;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Boxes)
@@ -210,72 +195,77 @@ class TestMainWindow : public QObject {
     void field_tooltips_data() {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("line"); // how the line starts; "" for below the text
-        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QStringList>("hovers"); // "<how the line starts>=<tooltip>", "=" below
         const auto row = [](const char* name, const QString& device, const QString& input,
-                            const QString& line, const QString& tooltip) {
-            QTest::newRow(name) << device << input << line << tooltip;
+                            const QStringList& hovers) {
+            QTest::newRow(name) << device << input << hovers;
         };
-        const QString telemetry = "0100F15365FBFF05";
-        row("type", "Sensor-1", telemetry, "Тип пакета", "Байт 0: 01");
-        row("bytes", "Sensor-1", telemetry, "Time", "Байты 1-4: 00 F1 53 65");
-        row("bit", "Sensor-1", telemetry, "\tAlarm", "Байт 7, бит 0");
-        row("bits", "Sensor-1", telemetry, "\tMode", "Байт 7, биты 1-2");
-        row("base64", "Sensor-1", "AQDxU2X7/wU=", "Temperature", "Байты 5-6: fb ff");
-        row("to HEX line", "Sensor-1", "AQDxU2X7/wU=", "to HEX", "");
-        row("header", "Sensor-1", telemetry, "\t\t\t", "");
-        row("below", "Sensor-1", telemetry, "", "");
-        row("tail", "Sensor-1", "7F0102", "Payload", "Байты 1-2: 01 02");
-        row("empty tail", "Sensor-1", "7F", "Payload", "Вне пакета");
-        row("beacon", "Tag-20", "100011223344550277665544332211FFEEDDCCBBAAC5", "Payload",
-            "Байты 1-20: 00 11 22 33 44 55 02 77 66 55 44 33 22 11 FF EE DD CC BB AA");
-        row("length error", "Sensor-1", "01AABB", "ERROR", "Байты 0-2: 01 AA BB");
-        row("after two lines", "Часы", "0500F1536507", "Заряд", "Байт 5: 07");
+        row("telemetry", "Sensor-1", "0100F15365FBFF05",
+            {"\t\t\t=", "Тип пакета=Байт 0: 01", "Time=Байты 1-4: 00 F1 53 65",
+             "\tAlarm=Байт 7, бит 0", "\tMode=Байт 7, биты 1-2", "="});
+        row("base64", "Sensor-1", "AQDxU2X7/wU=", {"to HEX=", "Temperature=Байты 5-6: fb ff"});
+        row("tail", "Sensor-1", "7F0102", {"Payload=Байты 1-2: 01 02"});
+        row("empty tail", "Sensor-1", "7F", {"Payload=Вне пакета"});
+        row("beacon", "Tag-20", "100011223344550277665544332211FFEEDDCCBBAAC5",
+            {"Payload=Байты 1-20: 00 11 22 33 44 55 02 77 66 55 44 33 22 11 FF EE DD CC BB AA"});
+        row("length error", "Sensor-1", "01AABB", {"ERROR=Байты 0-2: 01 AA BB"});
+        row("after two lines", "Часы", "0500F1536507", {"Заряд=Байт 5: 07"});
     }
     void field_tooltips() {
         QFETCH(QString, device);
         QFETCH(QString, input);
-        QFETCH(QString, line);
-        QFETCH(QString, tooltip);
+        QFETCH(QStringList, hovers);
         MainWindow window;
         window.show();
         Convert(window, device, input);
         QPlainTextEdit* pane = window.Text_Output;
-        QPoint at(pane->viewport()->width() / 2, pane->viewport()->height() - 5);
-        for (QTextBlock block = pane->document()->begin(); !line.isEmpty(); block = block.next()) {
-            QVERIFY2(block.isValid(), qPrintable(pane->toPlainText()));
-            if (block.text().startsWith(line)) {
-                at = pane->cursorRect(QTextCursor(block)).center() + QPoint(30, 0);
-                break;
+        for (const QString& hover : hovers) {
+            const QString line = hover.section(u'=', 0, 0);
+            QPoint at(pane->viewport()->width() / 2, pane->viewport()->height() - 5);
+            for (QTextBlock block = pane->document()->begin(); !line.isEmpty();
+                 block = block.next()) {
+                QVERIFY2(block.isValid(), qPrintable(line));
+                if (block.text().startsWith(line)) {
+                    at = pane->cursorRect(QTextCursor(block)).center() + QPoint(30, 0);
+                    break;
+                }
             }
+            QToolTip::hideText(); // the tooltip of an earlier line
+            QTRY_VERIFY(!QToolTip::isVisible());
+            QHelpEvent event(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(pane->viewport(), &event);
+            QCOMPARE(QToolTip::text(), hover.section(u'=', 1));
         }
-        QToolTip::hideText(); // the tooltip of an earlier row
-        QTRY_VERIFY(!QToolTip::isVisible());
-        QHelpEvent event(QEvent::ToolTip, at, pane->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(pane->viewport(), &event);
-        QCOMPARE(QToolTip::text(), tooltip);
     }
 
     // "Копировать как таблицу" copies the shown result for spreadsheets; both copy actions are
-    // there from the start and work while the pane shows a decoded packet.
+    // in the pane's menu from the start and enabled while the pane shows a decoded packet.
     void copy_as_table() {
         BoxAnswerer answerer;
         MainWindow window;
         window.show();
-        QCOMPARE(Copy_Actions(window.Text_Output), "jt");
+        QMenu* menu = Open_Menu(window.Text_Output);
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->actions().mid(menu->actions().size() - 2),
+                 (QList<QAction*>{window.Action_Copy_Json, window.Action_Copy_Table}));
+        menu->close();
+        const auto enabled = [&] {
+            return QList<bool>{window.Action_Copy_Json->isEnabled(),
+                               window.Action_Copy_Table->isEnabled()};
+        };
+        QCOMPARE(enabled(), QList<bool>({false, false}));
         Convert(window, "Часы", "0500F1536507");
-        QCOMPARE(Copy_Actions(window.Text_Output), "JT");
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
                  "Тип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
                  "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t0\t1\t1\nЗаряд %1\t7\t5\t1\n");
         Convert(window, "Sensor-1", " "); // an empty paste leaves the shown result
-        QCOMPARE(Copy_Actions(window.Text_Output), "JT");
+        QCOMPARE(enabled(), QList<bool>({true, true}));
         Convert(window, "Sensor-1", "7F");
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(), "Тип пакета\tOther\t0\t1\nPayload\t\t\t\n");
         Convert(window, "Ghost", "7F"); // not decoded: the pane shows no result
-        QCOMPARE(Copy_Actions(window.Text_Output), "jt");
+        QCOMPARE(enabled(), QList<bool>({false, false}));
         QCOMPARE(answerer.Shown.size(), 3);
     }
 
@@ -290,58 +280,46 @@ class TestMainWindow : public QObject {
                  (Boxes{Info("Ошибка", "Не удалось открыть файлDevice/"), Not_Decoded}));
     }
 
-    // The device list keeps its size; its popup shows the longest name whole, its tooltip the
-    // current name.
-    void device_names_whole() {
-        MainWindow window;
-        window.show();
-        QComboBox* list = window.Combo_Device;
-        Choose(list, "Термометр");
-        QCOMPARE(list->toolTip(), "Термометр");
-        list->showPopup();
-        QAbstractItemView* popup = list->view();
-        QTRY_VERIFY(popup->isVisible());
-        const int needed =
-            popup->sizeHintForIndex(popup->model()->index(list->currentIndex(), 0)).width();
-        QVERIFY(needed > list->width());
-        QVERIFY(popup->viewport()->width() >= needed);
-        list->hidePopup();
-        QCOMPARE(list->geometry(), QRect(10, 20, 91, 24));
-    }
-
     // The device the user picked comes back after a restart and after a constructor visit, in
-    // this workspace only, and never goes into Dev.conf; a device no longer registered is not.
+    // this workspace only, and never goes into Dev.conf; a device no longer registered does not.
+    // The list keeps its size; its popup shows the longest name whole, its tooltip the current one.
     void remembered_device() {
-        const QByteArray registry = [] {
+        const auto registry = [] {
             QFile file("Dev.conf");
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }();
+        };
+        const QByteArray registered = registry();
         {
             MainWindow window;
             QCOMPARE(window.Combo_Device->currentText(), "Ghost");
             Choose(window.Combo_Device, "Термометр");
         }
-        QVERIFY(QFile::exists(RememberedDevice::Settings_Path()));
         MainWindow window;
         window.show();
-        QCOMPARE(window.Combo_Device->currentText(), "Термометр");
+        QComboBox* list = window.Combo_Device;
+        QCOMPARE(list->currentText(), "Термометр");
+        QCOMPARE(list->toolTip(), "Термометр");
+        list->showPopup();
+        QTRY_VERIFY(list->view()->isVisible());
+        const int needed = list->view()->sizeHintForIndex(list->view()->currentIndex()).width();
+        QVERIFY(needed > list->width() && list->view()->viewport()->width() >= needed);
+        list->hidePopup();
+        QCOMPARE(list->geometry(), QRect(10, 20, 91, 24));
+
         QTest::mousePress(window.Button_Constructor, Qt::LeftButton);
         QVERIFY(window.Builder_Window != nullptr);
         window.Builder_Window->close();
-        QCOMPARE(window.Combo_Device->currentText(), "Термометр");
-        QFile file("Dev.conf");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), registry);
-
-        QSettings("Dev.conf", QSettings::IniFormat).remove("Dev/Термометр");
-        QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
+        QCOMPARE(list->currentText(), "Термометр");
+        QCOMPARE(registry(), registered);
+        QVERIFY(QFile::exists(RememberedDevice::Settings_Path()));
 
         QTemporaryDir other;
         QVERIFY(QDir::setCurrent(other.path()));
         Copy_Into(Work_Dir->path(), "");
-        Register("Термометр", "thermometer.json");
         QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
         QVERIFY(QDir::setCurrent(Work_Dir->path()));
+        QSettings("Dev.conf", QSettings::IniFormat).remove("Dev/Термометр");
+        QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
     }
 
     // Closing the constructor rebuilds the list from the registry: each device once, the first
