@@ -293,6 +293,7 @@ class TestMainWindow : public QObject {
             MainWindow window;
             QCOMPARE(window.Combo_Device->currentText(), "Ghost");
             Choose(window.Combo_Device, "Термометр");
+            QCOMPARE(window.Combo_Device->toolTip(), "Термометр");
         }
         MainWindow window;
         window.show();
