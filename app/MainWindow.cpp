@@ -219,14 +219,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::Show_Field_Tooltip(const QHelpEvent& event) {
-    // The line under the pointer: the text position nearest to it, if the pointer is within
-    // that position's line and not below the text.
-    const QTextCursor cursor = Text_Output->cursorForPosition(event.pos());
-    const QRect line = Text_Output->cursorRect(cursor);
-    const DecodedField* field = event.pos().y() >= line.top() && event.pos().y() <= line.bottom()
-                                    ? Shown.Field_On_Line(cursor.blockNumber())
-                                    : nullptr;
-    if (field != nullptr)
+    // The line nearest to the pointer; below the text that is one of the empty lines after the
+    // result, which shows no field.
+    const int line = Text_Output->cursorForPosition(event.pos()).blockNumber();
+    if (const DecodedField* field = Shown.Field_On_Line(line))
         QToolTip::showText(event.globalPos(), Shown.Source_Text(*field), Text_Output->viewport());
     else
         QToolTip::hideText();
