@@ -209,6 +209,8 @@ class TestMainWindow : public QObject {
         row("beacon", "Tag-20", "100011223344550277665544332211FFEEDDCCBBAAC5",
             {"Payload=Байты 1-20: 00 11 22 33 44 55 02 77 66 55 44 33 22 11 FF EE DD CC BB AA"});
         row("length error", "Sensor-1", "01AABB", {"ERROR=Байты 0-2: 01 AA BB"});
+        row("40 bytes", "Sensor-1", "01" + QString(78, '0'),
+            {"ERROR=Байты 0-39: 01" + QString(" 00").repeated(31) + " …"});
         row("after two lines", "Часы", "0500F1536507", {"Заряд=Байт 5: 07"});
     }
     void field_tooltips() {
