@@ -30,8 +30,8 @@ Entries Read_Entries(QSettings& settings) {
 } // namespace
 
 QString RememberedDevice::Settings_Path() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kivo/kivo-parser.conf");
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/remembered-devices.conf");
 }
 
 QString RememberedDevice::Read(const QString& workspace) {

@@ -7,8 +7,8 @@
 // the workspace and may be shared, while the choice is the user's, so it never goes there.
 class RememberedDevice {
   public:
-    // "Kivo/kivo-parser.conf" in the user's configuration location (XDG_CONFIG_HOME, or the test
-    // location when QStandardPaths' test mode is on).
+    // "remembered-devices.conf" in the application's folder of the user's configuration location
+    // (~/.config/kivo-parser on Linux; the test location when QStandardPaths' test mode is on).
     static QString Settings_Path();
 
     // The device remembered for a workspace, named by its absolute path; empty when none is.
