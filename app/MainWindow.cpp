@@ -27,6 +27,7 @@
 #include <algorithm>
 
 #include <limits>
+#include <memory>
 
 MainWindow::MainWindow() : QMainWindow(nullptr) {
     setFixedSize(673, 503);
@@ -56,6 +57,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Button_Convert->setGeometry(550, 470, 111, 24);
 
     Load_Devices();
+    Add_Edit_Template_Action();
 
     // Buttons act as soon as they go down, not on release.
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
@@ -85,10 +87,42 @@ void MainWindow::Load_Devices() {
 }
 
 void MainWindow::Open_Constructor() {
-    Builder_Window = new PacketBuilder();
+    Show_Constructor(new PacketBuilder());
+}
+
+void MainWindow::Show_Constructor(PacketBuilder* builder) {
+    Builder_Window = builder;
     connect(Builder_Window, &PacketBuilder::Close, this, &MainWindow::Close_Constructor);
     Builder_Window->setWindowModality(Qt::ApplicationModal);
     Builder_Window->show();
+}
+
+// Ctrl+E, and the device list's context menu, open the constructor on the current device's
+// template. A template that cannot be read is reported and opens no constructor.
+void MainWindow::Add_Edit_Template_Action() {
+    auto* edit = new QAction(Combo_Device);
+    edit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    Combo_Device->addAction(edit);
+    Combo_Device->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto name_device = [this, edit] {
+        // An ampersand in a device name is shown, not taken for a shortcut mark.
+        const QString device_name = Combo_Device->currentText();
+        edit->setText(QStringLiteral("Изменить шаблон «%1»")
+                          .arg(QString(device_name).replace(u'&', QStringLiteral("&&"))));
+        edit->setEnabled(Combo_Device->count() > 0);
+    };
+    name_device();
+    connect(Combo_Device, &QComboBox::currentTextChanged, edit, name_device);
+    connect(edit, &QAction::triggered, this, &MainWindow::Edit_Template);
+}
+
+void MainWindow::Edit_Template() {
+    if (Builder_Window != nullptr)
+        return;
+    const QString device_name = Combo_Device->currentText();
+    auto builder = std::make_unique<PacketBuilder>();
+    if (builder->Open_Device_Template(device_name, Device_Files.value(device_name)))
+        Show_Constructor(builder.release());
 }
 
 // Runs inside the constructor window's close handling, so its deletion is deferred until that

@@ -29,6 +29,7 @@ class MainWindow : public QMainWindow {
     void Open_Constructor();
     void Close_Constructor();
     void Convert();
+    void Edit_Template();
 
     // Daily-use comforts around the conversion.
     void Remember_Device(int index);
@@ -42,6 +43,8 @@ class MainWindow : public QMainWindow {
 
   private:
     void Load_Devices();
+    void Add_Edit_Template_Action();
+    void Show_Constructor(PacketBuilder* builder);
     void Print_Result(DecodedPacket packet);
 
     void Set_Up_Daily_Use();

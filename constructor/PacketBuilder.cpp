@@ -2,9 +2,13 @@
 
 #include "DeviceRegistry.h"
 #include "MessageBox.h"
+#include "PacketDecoder.h"
 #include "SafeFile.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
@@ -26,15 +30,11 @@ QString Marker(const QTreeWidgetItem* row) {
     return row->data(1, Qt::UserRole).toString();
 }
 
-// Cells hold base-10 numbers; anything that does not convert counts as 0.
-int Cell_Number(const QString& text) {
-    return text.toInt(nullptr, 10);
-}
-
 // Where a byte field ends: byte number plus size. Summed wide, since both cells may hold any
 // 32-bit value.
 qint64 Field_End(const QTreeWidgetItem* row) {
-    return qint64(Cell_Number(row->text(0))) + Cell_Number(row->text(1));
+    return qint64(TemplateRows::Cell_Number(row->text(0))) +
+           TemplateRows::Cell_Number(row->text(1));
 }
 
 bool Fits_Int(qint64 value) {
@@ -48,41 +48,52 @@ bool Is_Within(const QTreeWidgetItem* row, const QTreeWidgetItem* ancestor) {
     return false;
 }
 
-// Codes and names separated by commas are paired position by position; the surplus of the longer
-// list is dropped.
-QJsonArray Type_Entries(const QString& codes, const QString& names) {
-    const QStringList code_list = codes.split(QLatin1Char(','));
-    const QStringList name_list = names.split(QLatin1Char(','));
-    QJsonArray entries;
-    for (qsizetype i = 0; i < code_list.size() && i < name_list.size(); ++i)
-        entries.append(QJsonObject{{QStringLiteral("T"), Cell_Number(code_list[i])},
-                                   {QStringLiteral("name"), name_list[i]}});
-    return entries;
+bool Same_File(const QString& one, const QString& other) {
+    return QFileInfo(one).absoluteFilePath() == QFileInfo(other).absoluteFilePath();
 }
 
-void Write_Packet_Type(QJsonObject& packet, const QString& codes, const QString& names) {
-    if (codes.contains(QLatin1Char(',')) && names.contains(QLatin1Char(','))) {
-        packet.insert(QStringLiteral("packet_type"), Type_Entries(codes, names));
-        return;
+TemplateRows::Level Level_Of(const QTreeWidgetItem* row) {
+    if (!row->parent())
+        return TemplateRows::Level::Packet_Type;
+    return row->parent()->parent() ? TemplateRows::Level::Bit_Field
+                                   : TemplateRows::Level::Byte_Field;
+}
+
+TemplateRows::Row Row_Of(const QTreeWidgetItem* item) {
+    TemplateRows::Row row{{item->text(0), item->text(1), item->text(2)}, {}};
+    for (int i = 0; i < item->childCount(); ++i)
+        row.Children.append(Row_Of(item->child(i)));
+    return row;
+}
+
+// A number cell a save would write as 0 because its text does not convert shows red, with a
+// tooltip saying so. Marks change only when the row's texts did, so the change they signal in
+// turn finds nothing more to do.
+void Mark_Number_Cells(QTreeWidgetItem* item, TemplateRows::Level level) {
+    const TemplateRows::Cells cells{item->text(0), item->text(1), item->text(2)};
+    for (int column : {0, 1}) {
+        const QStringList unconverted = TemplateRows::Unconverted_Numbers(cells, level, column);
+        const QString tip = unconverted.isEmpty()
+                                ? QString()
+                                : QStringLiteral("Сохранится как 0: не десятичное целое число «%1»")
+                                      .arg(unconverted.join(QStringLiteral("», «")));
+        if (item->toolTip(column) == tip)
+            continue;
+        item->setToolTip(column, tip);
+        item->setForeground(column, tip.isEmpty() ? QBrush() : QBrush(Qt::red));
     }
-    packet.insert(QStringLiteral("packet_type"), Cell_Number(codes));
-    packet.insert(QStringLiteral("name"), names);
 }
 
-// A size written min-total marks a variable-length packet; text after a second dash is ignored.
-void Write_Sizes(QJsonObject& packet, const QString& size) {
-    if (!size.contains(QLatin1Char('-'))) {
-        packet.insert(QStringLiteral("total_size"), Cell_Number(size));
-        return;
-    }
-    packet.insert(QStringLiteral("min_size"), Cell_Number(size.section(QLatin1Char('-'), 0, 0)));
-    packet.insert(QStringLiteral("total_size"), Cell_Number(size.section(QLatin1Char('-'), 1, 1)));
-}
-
-QJsonObject Field_Object(const QTreeWidgetItem* row, const QString& number_key) {
-    return {{number_key, Cell_Number(row->text(0))},
-            {QStringLiteral("size"), Cell_Number(row->text(1))},
-            {QStringLiteral("name"), row->text(2)}};
+// What a save over the file would lose, as far as fits on a screen.
+UserMessage Changes_Message(const QString& path, const QStringList& changes) {
+    const qsizetype shown = std::min<qsizetype>(changes.size(), 15);
+    QString text = QStringLiteral("Файл %1 содержит то, что конструктор не может показать. При "
+                                  "сохранении изменится:\n")
+                       .arg(path) +
+                   changes.first(shown).join(QLatin1Char('\n'));
+    if (shown < changes.size())
+        text += QStringLiteral("\n… и ещё %1").arg(changes.size() - shown);
+    return {MessageIcon::Information, QStringLiteral("Внимание"), text};
 }
 
 // Where the file typed into the window is written.
@@ -118,6 +129,13 @@ void PacketBuilder::Build_Widgets() {
     Packet_Tree->setTextElideMode(Qt::ElideNone);
     Packet_Tree->setWordWrap(true);
     Packet_Tree->setEnabled(true);
+    Packet_Tree->headerItem()->setToolTip(
+        0, QStringLiteral("Коды типов пакета десятичные: тип-байт 0x15 записывается как 21. "
+                          "Несколько типов: коды через запятую и названия через запятую."));
+    Packet_Tree->headerItem()->setToolTip(
+        1, QStringLiteral("Размеры десятичные. Пакет переменной длины: диапазон «min-max», "
+                          "например 5-20."));
+    Add_Open_Action();
 
     const auto button = [this](const QString& text, int y) {
         auto* created = new QPushButton(text, this);
@@ -151,6 +169,16 @@ void PacketBuilder::Connect_Widgets() {
     connect(Button_Data_Map, &QPushButton::pressed, this, &PacketBuilder::Add_Data_Map);
     connect(Button_Bit_Map, &QPushButton::pressed, this, &PacketBuilder::Add_Bit_Map);
     connect(Button_Delete_Element, &QPushButton::pressed, this, &PacketBuilder::Delete_Element);
+    connect(Packet_Tree, &QTreeWidget::itemChanged, this, &PacketBuilder::Mark_Numbers);
+}
+
+// Ctrl+O, and the tree's context menu, open a saved template.
+void PacketBuilder::Add_Open_Action() {
+    auto* open = new QAction(QStringLiteral("Открыть шаблон..."), Packet_Tree);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &PacketBuilder::Open_Template);
+    Packet_Tree->addAction(open);
+    Packet_Tree->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 // The window never closes itself: it hides and lets its owner decide when to destroy it.
@@ -304,34 +332,118 @@ bool PacketBuilder::May_Write(const QString& file_name, const QString& device_na
 }
 
 QJsonObject PacketBuilder::Build_Packet_Parser() const {
-    QJsonArray packets;
-    for (int i = 0; i < Packet_Tree->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = Packet_Tree->topLevelItem(i);
-        QJsonObject packet;
-        Write_Packet_Type(packet, row->text(0), row->text(2));
-        Write_Sizes(packet, row->text(1));
-        if (row->childCount() > 0)
-            packet.insert(QStringLiteral("data"), Build_Data_Map(row));
-        packets.append(packet);
-    }
-    return {{QStringLiteral("packet_data"), packets}};
+    QList<TemplateRows::Row> rows;
+    for (int i = 0; i < Packet_Tree->topLevelItemCount(); ++i)
+        rows.append(Row_Of(Packet_Tree->topLevelItem(i)));
+    return TemplateRows::To_Json(rows);
 }
 
-QJsonArray PacketBuilder::Build_Data_Map(const QTreeWidgetItem* row) const {
-    QJsonArray fields;
-    for (int i = 0; i < row->childCount(); ++i) {
-        const QTreeWidgetItem* child = row->child(i);
-        QJsonObject field = Field_Object(child, QStringLiteral("num_byte"));
-        if (child->childCount() > 0)
-            field.insert(QStringLiteral("bitmap"), Build_Bit_Map(child));
-        fields.append(field);
-    }
-    return fields;
+bool PacketBuilder::Open_Device_Template(const QString& device_name, const QString& file_name) {
+    const QString path = PacketDecoder(file_name).Template_Path; // the file conversions read
+    if (!Load_Template(path))
+        return false;
+    Edit_Device_Name->setText(device_name);
+    Take_File_Name(path);
+    return true;
 }
 
-QJsonArray PacketBuilder::Build_Bit_Map(const QTreeWidgetItem* row) const {
-    QJsonArray bits;
-    for (int i = 0; i < row->childCount(); ++i)
-        bits.append(Field_Object(row->child(i), QStringLiteral("num_bit")));
-    return bits;
+// Ctrl+O: any template file, Device/ offered first. The device field names the one device
+// registered to the file; with none or several, or for a file a save does not write back to, it is
+// emptied, so that a save never moves a device's registration to this file unnoticed.
+void PacketBuilder::Open_Template() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Открыть шаблон"),
+                                     QStringLiteral("Device"), QStringLiteral("Шаблоны (*.json)"));
+    if (path.isEmpty() || !Load_Template(path))
+        return;
+    QStringList devices;
+    if (Take_File_Name(path)) {
+        for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
+            if (device.File_Name == Edit_File_Name->text() + QStringLiteral(".json"))
+                devices.append(device.Name);
+    }
+    Edit_Device_Name->setText(devices.size() == 1 ? devices.first() : QString());
+}
+
+// Reads the file and replaces the tree with its rows, asking first when the tree holds any. A file
+// that cannot be read or is not JSON is reported and leaves the tree alone; one that holds more
+// than the rows can is loaded, and what a save would drop or change is shown at once.
+bool PacketBuilder::Load_Template(const QString& path) {
+    const QString shown = QDir::current().relativeFilePath(path);
+    const SafeFile::Contents file = SafeFile::Read(path);
+    if (file.Failed != SafeFile::ReadFailure::None) {
+        Reporter(PacketDecoder::Load_Failure_Message(file.Failed, shown));
+        return false;
+    }
+    const TemplateRows::Loaded loaded = TemplateRows::From_Json(file.Bytes);
+    if (!loaded.Json_Error.isEmpty()) {
+        Reporter({MessageIcon::Information, QStringLiteral("Ошибка"),
+                  QStringLiteral("Файл %1 не является документом JSON: %2.")
+                      .arg(shown, loaded.Json_Error)});
+        return false;
+    }
+    if (Packet_Tree->topLevelItemCount() > 0 &&
+        !Ask(QStringLiteral("Подтверждение"),
+             QStringLiteral("Заменить шаблон в окне шаблоном из файла %1? Несохранённые "
+                            "изменения пропадут.")
+                 .arg(shown)))
+        return false;
+    Show_Rows(loaded.Rows);
+    if (!loaded.Changes.isEmpty())
+        Reporter(Changes_Message(shown, loaded.Changes));
+    return true;
+}
+
+// The rows go in whole, built outside the tree, so no size update runs over what was loaded.
+// Then the state is that of a user who built the tree and clicked the last packet type's last
+// byte field.
+void PacketBuilder::Show_Rows(const QList<TemplateRows::Row>& rows) {
+    Current_Packet_Type = Current_Data_Map = Selected_Element = nullptr;
+    Next_Byte_Number = 0;
+    Packet_Tree->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const TemplateRows::Row& row : rows)
+        items.append(Row_Item(row, 0));
+    Packet_Tree->addTopLevelItems(items);
+    Packet_Tree->expandAll(); // rows added by hand show as they are added
+    if (items.isEmpty())
+        return;
+    Current_Packet_Type = items.last();
+    Packet_Tree->setCurrentItem(Current_Packet_Type);
+    if (const int fields = Current_Packet_Type->childCount(); fields > 0) {
+        QTreeWidgetItem* last_field = Current_Packet_Type->child(fields - 1);
+        Packet_Tree->setCurrentItem(last_field);
+        Current_Index(last_field, 0);
+    }
+}
+
+QTreeWidgetItem* PacketBuilder::Row_Item(const TemplateRows::Row& row, int level) {
+    auto* item = Start_Row(new QTreeWidgetItem({row.Texts[0], row.Texts[1], row.Texts[2]}),
+                           QList{Type_Marker, Byte_Marker, Bit_Marker}[level]);
+    for (const TemplateRows::Row& child : row.Children)
+        item->addChild(Row_Item(child, level + 1));
+    Mark_Number_Cells(item, TemplateRows::Level(level));
+    return item;
+}
+
+// The file-name field takes the name a save writes back to: the path inside Device/, or the file
+// name of a file elsewhere, without ".json". True when a save writes back to this very file: then
+// the window owns it.
+bool PacketBuilder::Take_File_Name(const QString& path) {
+    QString name =
+        QDir(QStringLiteral("Device")).relativeFilePath(QFileInfo(path).absoluteFilePath());
+    if (name.startsWith(QStringLiteral("../")) || QDir::isAbsolutePath(name))
+        name = QFileInfo(path).fileName();
+    if (name.endsWith(QStringLiteral(".json")))
+        name.chop(5);
+    Edit_File_Name->setText(name);
+    const bool own = Same_File(Template_Path(name), path);
+    if (own)
+        Own_File(name);
+    return own;
+}
+
+void PacketBuilder::Mark_Numbers(QTreeWidgetItem* item, int) {
+    if (item)
+        Mark_Number_Cells(item, Level_Of(item));
 }

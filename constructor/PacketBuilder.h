@@ -1,8 +1,8 @@
 #pragma once
 
+#include "TemplateRows.h"
 #include "UserMessage.h"
 
-#include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
@@ -24,6 +24,9 @@ class QTreeWidgetItem;
 // Every row carries its kind ("Type", "Byte" or "Bit") as user-role data of column 1. Byte fields
 // of a packet type are numbered consecutively: a new field starts where the last one ends, and
 // the packet type's size follows the end of its last field.
+//
+// A saved template can be opened again (Ctrl+O, or the main window's Ctrl+E): its rows replace the
+// tree, and what of the file the tree cannot hold is listed before the user can save over it.
 class PacketBuilder : public QWidget {
     Q_OBJECT
 
@@ -34,10 +37,15 @@ class PacketBuilder : public QWidget {
     PacketBuilder();
     ~PacketBuilder() override;
 
-    // Where the window's messages go, and who answers its one question (whether to replace a
-    // template file it did not write itself): message boxes, unless told otherwise.
+    // Where the window's messages go, and who answers its questions (whether to replace a
+    // template file it did not write itself, or the tree with an opened file): message boxes,
+    // unless told otherwise.
     void Set_Reporter(MessageReporter reporter);
     void Set_Question(Question question);
+    // Loads the template registered for a device (file_name as Dev.conf holds it, ".json"
+    // included) and names the device and the file. False, once the user has been told why, when
+    // the file cannot be read or is not JSON.
+    bool Open_Device_Template(const QString& device_name, const QString& file_name);
     // Lets this window save over Device/<file_name>.json (file_name as typed, without ".json")
     // without asking: it saved or opened that file itself.
     void Own_File(const QString& file_name);
@@ -57,18 +65,23 @@ class PacketBuilder : public QWidget {
     void Save_Packet_Parser();
     void Delete_Element();
     void Set_Size_Packet(QTreeWidgetItem* item, int column);
+    void Open_Template();
+    void Mark_Numbers(QTreeWidgetItem* item, int column);
 
   private:
     void Build_Widgets();
+    void Add_Open_Action();
     void Connect_Widgets();
     QTreeWidgetItem* Start_Row(QTreeWidgetItem* row, const QString& marker);
+    QTreeWidgetItem* Row_Item(const TemplateRows::Row& row, int level);
+    bool Load_Template(const QString& path);
+    void Show_Rows(const QList<TemplateRows::Row>& rows);
+    bool Take_File_Name(const QString& path);
     bool Is_Last_Field(const QTreeWidgetItem* row) const;
     void Forget_Rows_Within(const QTreeWidgetItem* removed);
     bool May_Write(const QString& file_name, const QString& device_name) const;
 
     QJsonObject Build_Packet_Parser() const;
-    QJsonArray Build_Data_Map(const QTreeWidgetItem* row) const;
-    QJsonArray Build_Bit_Map(const QTreeWidgetItem* row) const;
 
     QPushButton* Button_Packet_Type = nullptr;
     QPushButton* Button_Data_Map = nullptr;

@@ -31,7 +31,7 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
         const QJsonObject entry = value.toObject();
         bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
                      Read_Int(entry.value(QLatin1String("size"))),
-                     QLatin1String("bit") + Read_Name(entry.value(QLatin1String("name")))});
+                     Bit_Name_Prefix + Read_Name(entry.value(QLatin1String("name")))});
     }
     return bits;
 }

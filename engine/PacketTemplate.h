@@ -8,10 +8,13 @@
 // anything up in JSON. Every integer follows the template reading rules (whole numbers within
 // signed 32-bit, otherwise 0); every name is text (empty when missing or not a string).
 
+// The decoder names each bit field "bit" followed by the name the template gives it.
+inline constexpr QLatin1String Bit_Name_Prefix("bit");
+
 struct BitFieldEntry {
     int Num_Bit = 0;
     int Size = 0;
-    QString Name; // already prefixed with "bit", as the decoded field is named
+    QString Name; // already prefixed with Bit_Name_Prefix, as the decoded field is named
 };
 
 struct ByteFieldEntry {

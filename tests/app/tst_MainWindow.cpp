@@ -346,6 +346,52 @@ class TestMainWindow : public QObject {
         QCOMPARE(window.Device_Files.keys(), items);
         QTRY_VERIFY(builder.isNull());
     }
+
+    // Ctrl+E, or the device list's menu, opens the current device's template in the constructor,
+    // named as registered; saved unchanged it is the same file. A missing file opens no window.
+    void edit_template_data() {
+        QTest::addColumn<QStringList>("cells"); // device, its file (none: missing), how opened
+        for (const char* row : {"Sensor-1|sensor1|Ctrl+E", "Tag-20|beacon|Ctrl+E",
+                                "Термометр|thermometer|menu", "Ghost||Ctrl+E"})
+            QTest::newRow(row) << QString(row).split(u'|');
+    }
+    void edit_template() {
+        QFETCH(QStringList, cells);
+        const QString device = cells[0], file = cells[1];
+        BoxAnswerer answerer;
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.Combo_Device->setCurrentText(device);
+        QFile saved("Device/" + file + ".json");
+        const QByteArray before = saved.open(QIODevice::ReadOnly) ? saved.readAll() : "";
+        saved.close();
+        if (cells[2] == "menu") {
+            QTimer::singleShot(0, [&] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QCOMPARE(menu->actions().value(0)->text(), "Изменить шаблон «" + device + "»");
+                QTest::mouseClick(menu, Qt::LeftButton, {},
+                                  menu->actionGeometry(menu->actions()[0]).center());
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, {}, window.mapToGlobal(QPoint()));
+            QApplication::sendEvent(window.Combo_Device, &event);
+        } else {
+            QTest::keyClick(window.Edit_Packet, Qt::Key_E, Qt::ControlModifier);
+        }
+        if (file.isEmpty()) {
+            QVERIFY(!window.Builder_Window);
+            QCOMPARE(answerer.Shown,
+                     Boxes{Info("Ошибка", "Не удалось открыть файлDevice/ghost.json")});
+            return;
+        }
+        QVERIFY(window.Builder_Window && window.Builder_Window->isModal());
+        const auto names = window.Builder_Window->findChildren<QLineEdit*>();
+        QCOMPARE(names[0]->text() + '|' + names[1]->text(), device + '|' + file);
+        QTest::mouseClick(window.Builder_Window->findChildren<QPushButton*>()[4], Qt::LeftButton);
+        QTRY_COMPARE(answerer.Shown, Boxes{Info("Готово", "JSON файл сохранен!")});
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), before);
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

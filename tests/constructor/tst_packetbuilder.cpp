@@ -1,13 +1,13 @@
 // The constructor driven as a user would; the template file and Dev.conf read back.
 #include "DeviceRegistry.h"
-#include "MainWindow.h"
 #include "PacketBuilder.h"
+#include "TreeText.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
+#include <functional>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -70,24 +70,40 @@ class PacketBuilderTest : public QObject {
     }
     QTreeWidgetItem* Add_Type(const QString& codes) { return Add("Тип пакета", {codes, {}, "T"}); }
     QTreeWidgetItem* Add_Byte(const QString& size) { return Add("Поле данных(байт)", {{}, size}); }
-    // Presses "Сохранить" and answers the one box it shows: "icon|title|text", or empty text
-    // when no box is left open.
-    QString Save(const QString& file_name = "a", const QString& device_name = "S") {
-        const auto edits = Driven->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
-        edits[0]->setText(device_name);
-        edits[1]->setText(file_name);
-        std::optional<QString> seen;
-        QTimer::singleShot(0, this, [&seen] {
-            seen = QString();
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                const bool critical = box->icon() == QMessageBox::Critical;
-                seen = (critical ? "C|" : "I|") + box->windowTitle() + u'|' + box->text();
-                box->close();
+    QList<QLineEdit*> Names() { // device name, file name
+        return Driven->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+    }
+    // Runs `act` while a timer answers what it opens: a file dialog picks `pick`, a question gets
+    // `answer` (none: the test answers it), a message is closed. Returns what was shown:
+    // "Device|<filter>" for the dialog, "icon|title|text" for a box.
+    QString Answering(const std::function<void()>& act, const QString& pick = {},
+                      const QString& answer = {}) {
+        QStringList seen;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                seen << dialog->directory().dirName() + u'|' + dialog->nameFilters().join(u';');
+                dialog->selectFile(pick);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal);
+                       box && (box->buttons().size() == 1 || !answer.isEmpty())) {
+                seen << QString("-IWCQ")[box->icon()] + u'|' + box->windowTitle() + u'|' +
+                            box->text();
+                for (QAbstractButton* button : box->buttons())
+                    if (box->buttons().size() == 1 || button->text() == answer)
+                        button->click();
             }
         });
-        Press(Driven, "Сохранить");
-        [&] { QTRY_VERIFY(seen); }();
-        return seen.value_or("no answer");
+        timer.start(5);
+        act();
+        return seen.join(u'\n');
+    }
+    // Presses "Сохранить" and answers the box it shows: "icon|title|text".
+    QString Save(const QString& file_name = "a", const QString& device_name = "S") {
+        Names()[0]->setText(device_name);
+        Names()[1]->setText(file_name);
+        return Answering([this] { Press(Driven, "Сохранить"); });
     }
 
   private Q_SLOTS:
@@ -161,29 +177,41 @@ class PacketBuilderTest : public QObject {
     void savingForms_data() {
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("marked"); // the tooltips of cells 0 and 1 that will save as 0
         const auto row = [](const char* codes, const char* size, const char* names,
-                            const char* json) {
-            QTest::newRow(json) << QStringList{codes, size, names} << QByteArray(json);
+                            const char* json, const char* marked = "|") {
+            QTest::newRow(json) << QStringList{codes, size, names} << QByteArray(json)
+                                << QString(marked);
         };
         row("1,2", "10", "A,B",
             R"({"packet_type":[{"T":1,"name":"A"},{"T":2,"name":"B"}],"total_size":10})");
         row("1,2,3", "10", "A,B",
             R"({"packet_type":[{"T":1,"name":"A"},{"T":2,"name":"B"}],"total_size":10})");
-        row("1,2", "10", "A", R"({"packet_type":0,"name":"A","total_size":10})");
+        row("1,2", "10", "A", R"({"packet_type":0,"name":"A","total_size":10})", "«1,2»|");
         row("5", "10", "A,B", R"({"packet_type":5,"name":"A,B","total_size":10})");
         row("1,,x", "1", ",B,C",
-            R"({"packet_type":[{"T":1,"name":""},{"T":0,"name":"B"},{"T":0,"name":"C"}],"total_size":1})");
+            R"({"packet_type":[{"T":1,"name":""},{"T":0,"name":"B"},{"T":0,"name":"C"}],"total_size":1})",
+            "«», «x»|");
         row("7", "5-10", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":10})");
-        row("7", "5-", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":0})");
-        row("7", "-7", "N", R"({"packet_type":7,"name":"N","min_size":0,"total_size":7})");
+        row("7", "5-", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":0})", "|«»");
+        row("7", "-7", "N", R"({"packet_type":7,"name":"N","min_size":0,"total_size":7})", "|«»");
         row("7", "5-10-20", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":10})");
-        row("0x1A", "2.5", " N ", R"({"packet_type":0,"name":" N ","total_size":0})");
+        row("0x1A", "2.5", " N ", R"({"packet_type":0,"name":" N ","total_size":0})",
+            "«0x1A»|«2.5»");
     }
-    // Each form of the type and size cells, and the file laid out as indented JSON.
+    // Each form of the type and size cells, and the file laid out as indented JSON. A number that
+    // will be saved as 0 shows red with a tooltip.
     void savingForms() {
         QFETCH(QStringList, cells);
         QFETCH(QByteArray, expected);
-        Add("Тип пакета", cells);
+        QTreeWidgetItem* row = Add("Тип пакета", cells);
+        QStringList marked;
+        for (int column : {0, 1}) {
+            QString tip = row->toolTip(column);
+            QCOMPARE(row->foreground(column).color() == Qt::red, !tip.isEmpty());
+            marked << tip.remove("Сохранится как 0: не десятичное целое число ");
+        }
+        QTEST(marked.join(u'|'), "marked");
         QCOMPARE(Save(), Saved);
         QCOMPARE(Template(0), QJsonDocument::fromJson(expected).object());
         const QByteArray file = Read_File("Device/a.json");
@@ -256,31 +284,103 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(Questions, 1);
     }
 
-    // The whole round: the worked example's Telemetry type built in the constructor opened from
-    // the main window, saved, the constructor closed, the new device picked, a packet decoded.
-    void fullCycle() {
-        Builder.reset();
-        MainWindow window;
-        window.show();
-        Press(&window, "Конструктор");
-        Drive(qobject_cast<PacketBuilder*>(QApplication::activeModalWidget()));
-        Add("Тип пакета", {"1", {}, "Telemetry"});
-        Add("Поле данных(байт)", {"1", "4", "Time"});
-        Add("Поле данных(байт)", {"5", "2", "Temperature"});
-        Add("Поле данных(байт)", {"7", "1", "Status"});
-        Add("Поле данных(бит)", {"0", "1", "Alarm"});
-        Add("Поле данных(бит)", {"1", "2", "Mode"});
-        QCOMPARE(Save("sensor1", "Sensor-1"), Saved);
-        QPointer<PacketBuilder> closing = Driven;
-        Driven->close();
-        QTRY_VERIFY(closing.isNull());
+    // A template opened: the rows the decoder reads, and one box listing what a save would drop
+    // or change. Then the window goes on as if the user had clicked the last type's last field.
+    // A file that is not JSON, or none: a box, and the tree stays as it was.
+    void opening_data() {
+        QTest::addColumn<QByteArray>("json"); // the elements of packet_data, or !the whole file
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("next"); // the byte number a new field gets
+        QTest::addColumn<QString>("box");  // the lines of the box
+        const auto row = [](const char* tag, const char* json, const char* rows, const char* next,
+                            const QString& box = {}) {
+            QTest::newRow(tag) << QByteArray(json) << QString(rows) << QString(next) << box;
+        };
+        row("as saved",
+            R"({"packet_type":-1,"name":"All","total_size":30},{"packet_type":[{"T":2,"name":"A"},
+            {"T":3,"name":"B"}],"min_size":2,"total_size":30,"data":[{"num_byte":3,"size":1,
+            "name":"F","bitmap":[{"num_bit":1,"size":2,"name":"M"}]},{"num_byte":1,"size":20,
+            "name":"Beacon"}]})",
+            "-1|30|All\n2,3|2-30|A,B\n 3|1|F\n  1|2|M\n 1|20|Beacon\n", "21");
+        row("unknown key", R"({"packet_type":1,"name":"T","total_size":2,"note":[1]})", "1|2|T\n",
+            "0", "packet_data[0].note: будет удалено ([1])");
+        row("ERR", R"({"packet_type":1,"name":"T","total_size":2,"ERR":"NOFILE"})", "1|2|T\n", "0",
+            "packet_data[0].ERR: будет удалено (\"NOFILE\")");
+        row("not whole", R"({"packet_type":"1","total_size":2.5,"min_size":-3})", "0|-3-0|\n", "0",
+            "packet_data[0].min_size: -3 станет 0\npacket_data[0].packet_type: \"1\" станет 0\n"
+            "packet_data[0].total_size: 2.5 станет 3");
+        row("not an object", "7", "0|0|\n", "0",
+            R"(packet_data[0]: 7 станет {"name":"","packet_type":0,"total_size")"
+            "\u2026");
+        row("too deep",
+            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,
+            "name":"F","bitmap":[{"num_bit":0,"size":1,"name":"b","data":[]}]}]})",
+            "1|2|T\n 1|1|F\n  0|1|b\n", "2",
+            "packet_data[0].data[0].bitmap[0].data: будет удалено ([])");
+        row("bitmap object",
+            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,
+            "name":"F","bitmap":{}}]})",
+            "1|2|T\n 1|1|F\n", "2", "packet_data[0].data[0].bitmap: будет удалено ({})");
+        row("list of one", R"({"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3})", "4|3|X,Y\n",
+            "0",
+            "packet_data[0].packet_type: [{\"T\":4,\"name\":\"X,Y\"}] станет 4\n"
+            "packet_data[0].name: будет добавлено \"X,Y\"");
+        row("root", R"(!{"version": 2})", "", "-", "version: будет удалено (2)");
+        row("not JSON", R"(!{"packet_data": [)", "9|0|T\n", "0",
+            "I|Ошибка|Файл Device/t.json не является документом JSON: unterminated array "
+            "(байт 17).");
+        row("no file", "!", "9|0|T\n", "0", u"I|Ошибка|Не удалось открыть файлDevice/t.json"_qs);
+    }
+    void opening() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, box);
+        const bool fails = box.contains("Ошибка");
+        if (fails)
+            Add_Type("9");
+        else
+            box = box.isEmpty() ? box
+                                : "I|Внимание|Файл Device/t.json содержит то, что конструктор "
+                                  "не может показать. При сохранении изменится:\n" +
+                                      box;
+        QFile file("Device/t.json");
+        json = json.startsWith('!') ? json.sliced(1) : R"({"packet_data": [)" + json + "]}";
+        QVERIFY(json.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(json) > 0));
+        file.close();
+        QCOMPARE(Answering([&] { QCOMPARE(Driven->Open_Device_Template("D", "t.json"), !fails); }),
+                 box);
+        QTEST(Tree_Text(Tree), "rows");
+        QCOMPARE(Names()[0]->text() + Names()[1]->text(), fails ? "" : "Dt");
+        Press(Driven, "Поле данных(байт)");
+        QTreeWidgetItem* added = Tree->currentItem();
+        QTEST(added && added->parent() ? added->text(0) : "-", "next");
+    }
 
-        QCOMPARE(window.findChild<QComboBox*>()->currentText(), u"Sensor-1"_qs);
-        QTest::keyClicks(window.findChild<QLineEdit*>(), "0100F15365FBFF05");
-        Press(&window, "Конвертировать");
-        QCOMPARE(window.findChild<QPlainTextEdit*>()->toPlainText(),
-                 u"\t\t\tSensor-1\nТип пакета: --- Telemetry\nTime: --- 1700000000\nTemperature: "
-                 "--- -5\nStatus: --- \n\tAlarm: --- 1\n\tMode: --- 01\n\n\n"_qs);
+    // Ctrl+O offers Device/; a tree with rows is replaced only after "Да". The file name follows
+    // the file, the device name the one device registered to it (none: left empty).
+    void openDialog_data() {
+        QTest::addColumn<QStringList>("cells"); // answer, devices registered, name fields after
+        for (const char* row : {"|S|S|a", "Нет|S|typed|x", "Да|S,R||a"})
+            QTest::newRow(row) << QString(row).split(u'|');
+    }
+    void openDialog() {
+        QFETCH(QStringList, cells);
+        const QString answer = cells[0];
+        for (const QString& device : cells[1].split(u','))
+            Register(device, "a.json");
+        QVERIFY(QFile::copy(KIVO_EXAMPLES_DIR "/workspace/Device/sensor1.json", "Device/a.json"));
+        Names()[0]->setText("typed");
+        Names()[1]->setText("x");
+        const QString question = "Q|Подтверждение|Заменить шаблон в окне шаблоном из файла "
+                                 "Device/a.json? Несохранённые изменения пропадут.";
+        if (!answer.isEmpty())
+            Add_Type("9");
+        QVERIFY(QTest::qWaitForWindowActive(Driven));
+        const QString shown =
+            Answering([&] { QTest::keyClick(Tree, Qt::Key_O, Qt::ControlModifier); },
+                      QDir("Device").absoluteFilePath("a.json"), answer);
+        QCOMPARE(shown, "Device|Шаблоны (*.json)" + (answer.isEmpty() ? "" : u'\n' + question));
+        QCOMPARE(Names()[0]->text() + u'|' + Names()[1]->text(), cells[2] + u'|' + cells[3]);
+        QCOMPARE(Tree->topLevelItemCount(), answer == "Нет" ? 1 : 3);
     }
 };
 

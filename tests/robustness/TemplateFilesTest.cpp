@@ -8,6 +8,7 @@
 #include "PacketBuilder.h"
 #include "PacketDecoder.h"
 #include "SafeFile.h"
+#include "TreeText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,13 +76,9 @@ QTreeWidgetItem* Add(PacketBuilder& builder, int kind, const QStringList& cells)
     return row;
 }
 
-// Names the template and presses "Сохранить": what the save told the user, one entry per message
-// ("I|" or "C|" for the icon, title, "|", text) or question ("?|" title "|" text), the questions
-// answered with `answer`.
-QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name) {
-    // The two line edits are told apart by their place on the bottom line: device name first.
-    for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
-        edit->setText(edit->x() < 200 ? device_name : file_name);
+// What the window tells the user from now on: one entry per message ("I|" or "C|" for the icon,
+// title, "|", text) or question ("?|" title "|" text), the questions answered with yes.
+std::shared_ptr<QStringList> Record(PacketBuilder& builder) {
     const auto shown = std::make_shared<QStringList>(); // the builder keeps the seams
     builder.Set_Reporter([shown](const UserMessage& message) {
         const bool critical = message.Icon == MessageIcon::Critical;
@@ -91,6 +88,15 @@ QStringList Save(PacketBuilder& builder, const QString& device_name, const QStri
         *shown << u"?|"_s + title + u'|' + text;
         return true;
     });
+    return shown;
+}
+
+// Names the template and presses "Сохранить": what the save told the user.
+QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name) {
+    // The two line edits are told apart by their place on the bottom line: device name first.
+    for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        edit->setText(edit->x() < 200 ? device_name : file_name);
+    const auto shown = Record(builder);
     Press(builder, u"Сохранить"_s);
     return *shown;
 }
@@ -224,8 +230,19 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
         QList<Row> rows;
         for (int i = 0, n = Between(1, 4); i < n; ++i)
             rows.append(Add_Random_Row(builder, i == 0 && Between(1, 5) == 1));
-        QCOMPARE(Save(builder, u"D%1"_s.arg(index), u"t%1"_s.arg(index)),
-                 QStringList{u"I|Готово|JSON файл сохранен!"_s});
+        const QStringList saved{u"I|Готово|JSON файл сохранен!"_s};
+        QCOMPARE(Save(builder, u"D%1"_s.arg(index), u"t%1"_s.arg(index)), saved);
+        // Opened again: the same rows, nothing to warn about, and saved at once (unasked), the
+        // same file.
+        const std::optional<QByteArray> written = Read_File(u"Device/t%1.json"_s.arg(index));
+        PacketBuilder opened;
+        const auto told = Record(opened);
+        QVERIFY(opened.Open_Device_Template(u"D"_s, u"t%1.json"_s.arg(index)));
+        QCOMPARE(*told, QStringList());
+        QCOMPARE(Tree_Text(opened.findChild<QTreeWidget*>()),
+                 Tree_Text(builder.findChild<QTreeWidget*>()));
+        QCOMPARE(Save(opened, u"D"_s, u"t%1"_s.arg(index)), saved);
+        QCOMPARE(Read_File(u"Device/t%1.json"_s.arg(index)), written);
 
         for (int packet = 0; packet < 5; ++packet) {
             const QStringList& types = rows[Between(0, int(rows.size()) - 1)].Types;

@@ -1,0 +1,209 @@
+#include "TemplateRows.h"
+
+#include "DeviceTemplateFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace {
+
+using Row = TemplateRows::Row;
+
+const QLatin1Char Comma(',');
+const QLatin1Char Dash('-');
+
+// Codes and names separated by commas in both cells make a type list; otherwise the code cell is
+// one number and the name cell one name, commas included.
+bool Is_Type_List(const TemplateRows::Cells& cells) {
+    return cells[0].contains(Comma) && cells[2].contains(Comma);
+}
+
+// A size written min-total marks a variable-length packet; text after a second dash is ignored.
+bool Is_Range(const QString& size) {
+    return size.contains(Dash);
+}
+
+QStringList Range_Pieces(const QString& size) {
+    return {size.section(Dash, 0, 0), size.section(Dash, 1, 1)};
+}
+
+// The list's codes and names are paired position by position; the surplus of the longer list is
+// dropped.
+QJsonArray Type_Entries(const TemplateRows::Cells& cells) {
+    const QStringList codes = cells[0].split(Comma);
+    const QStringList names = cells[2].split(Comma);
+    QJsonArray entries;
+    for (qsizetype i = 0; i < codes.size() && i < names.size(); ++i)
+        entries.append(QJsonObject{{QStringLiteral("T"), TemplateRows::Cell_Number(codes[i])},
+                                   {QStringLiteral("name"), names[i]}});
+    return entries;
+}
+
+QJsonObject Packet_Object(const TemplateRows::Cells& cells) {
+    QJsonObject packet;
+    if (Is_Type_List(cells)) {
+        packet.insert(QStringLiteral("packet_type"), Type_Entries(cells));
+    } else {
+        packet.insert(QStringLiteral("packet_type"), TemplateRows::Cell_Number(cells[0]));
+        packet.insert(QStringLiteral("name"), cells[2]);
+    }
+    if (Is_Range(cells[1])) {
+        const QStringList pieces = Range_Pieces(cells[1]);
+        packet.insert(QStringLiteral("min_size"), TemplateRows::Cell_Number(pieces[0]));
+        packet.insert(QStringLiteral("total_size"), TemplateRows::Cell_Number(pieces[1]));
+    } else {
+        packet.insert(QStringLiteral("total_size"), TemplateRows::Cell_Number(cells[1]));
+    }
+    return packet;
+}
+
+// Byte fields (with their bit fields) or bit fields, in the tree's order.
+QJsonArray Field_Array(const QList<Row>& rows, TemplateRows::Level level) {
+    const bool bytes = level == TemplateRows::Level::Byte_Field;
+    QJsonArray fields;
+    for (const Row& row : rows) {
+        QJsonObject field{{bytes ? QStringLiteral("num_byte") : QStringLiteral("num_bit"),
+                           TemplateRows::Cell_Number(row.Texts[0])},
+                          {QStringLiteral("size"), TemplateRows::Cell_Number(row.Texts[1])},
+                          {QStringLiteral("name"), row.Texts[2]}};
+        if (bytes && !row.Children.isEmpty())
+            field.insert(QStringLiteral("bitmap"),
+                         Field_Array(row.Children, TemplateRows::Level::Bit_Field));
+        fields.append(field);
+    }
+    return fields;
+}
+
+Row Packet_Row(const PacketTemplate& packet) {
+    Row row;
+    if (packet.Is_Type_Array) {
+        QStringList codes, names;
+        for (const TypeEntry& entry : packet.Types)
+            codes.append(QString::number(entry.T)), names.append(entry.Name);
+        row.Texts = {codes.join(Comma), {}, names.join(Comma)};
+    } else {
+        row.Texts = {QString::number(packet.Packet_Type), {}, packet.Name};
+    }
+    row.Texts[1] = packet.Has_Min_Size
+                       ? QStringLiteral("%1-%2").arg(packet.Min_Size).arg(packet.Total_Size)
+                       : QString::number(packet.Total_Size);
+    for (const ByteFieldEntry& field : packet.Data) {
+        Row& byte_row = row.Children.emplace_back(
+            Row{{QString::number(field.Num_Byte), QString::number(field.Size), field.Name}, {}});
+        for (const BitFieldEntry& bit : field.Bitmap)
+            byte_row.Children.append(Row{{QString::number(bit.Num_Bit), QString::number(bit.Size),
+                                          bit.Name.sliced(Bit_Name_Prefix.size())},
+                                         {}});
+    }
+    return row;
+}
+
+// A value as it stands in the file, cut short for a message line.
+QString Shown(const QJsonValue& value) {
+    QString text =
+        QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+    text = text.sliced(1, text.size() - 2);
+    return text.size() > 40 ? text.left(39) + QChar(0x2026) : text;
+}
+
+QString Member_Path(const QString& path, const QString& key) {
+    return path.isEmpty() ? key : path + QLatin1Char('.') + key;
+}
+
+// A key the save adds changes nothing when the reader took its absence for the same value (0,
+// empty text, no entries); only `min_size` means something by being there at all.
+bool Adds_Meaning(const QString& key, const QJsonValue& value) {
+    return key == QLatin1String("min_size") ||
+           (value != QJsonValue(0) && value != QJsonValue(QString()) &&
+            value != QJsonValue(QJsonArray()));
+}
+
+// Walks the document as it was and as the save would write it, one line per difference.
+void Compare(const QJsonValue& had, const QJsonValue& saved, const QString& path,
+             QStringList& changes) {
+    if (had == saved)
+        return;
+    const QString where = path.isEmpty() ? QStringLiteral("документ") : path;
+    if (had.isObject() && saved.isObject()) {
+        const QJsonObject before = had.toObject(), after = saved.toObject();
+        for (auto it = before.begin(); it != before.end(); ++it) {
+            if (after.contains(it.key()))
+                Compare(it.value(), after.value(it.key()), Member_Path(path, it.key()), changes);
+            else
+                changes.append(QStringLiteral("%1: будет удалено (%2)")
+                                   .arg(Member_Path(path, it.key()), Shown(it.value())));
+        }
+        for (auto it = after.begin(); it != after.end(); ++it)
+            if (!before.contains(it.key()) && Adds_Meaning(it.key(), it.value()))
+                changes.append(QStringLiteral("%1: будет добавлено %2")
+                                   .arg(Member_Path(path, it.key()), Shown(it.value())));
+    } else if (had.isArray() && saved.isArray()) {
+        const QJsonArray before = had.toArray(), after = saved.toArray();
+        for (qsizetype i = 0; i < std::max(before.size(), after.size()); ++i) {
+            const QString item = QStringLiteral("%1[%2]").arg(where).arg(i);
+            if (i >= after.size())
+                changes.append(
+                    QStringLiteral("%1: будет удалено (%2)").arg(item, Shown(before[i])));
+            else if (i >= before.size())
+                changes.append(QStringLiteral("%1: будет добавлено %2").arg(item, Shown(after[i])));
+            else
+                Compare(before[i], after[i], item, changes);
+        }
+    } else {
+        changes.append(QStringLiteral("%1: %2 станет %3").arg(where, Shown(had), Shown(saved)));
+    }
+}
+
+} // namespace
+
+int TemplateRows::Cell_Number(const QString& text) {
+    return text.toInt(nullptr, 10);
+}
+
+QJsonObject TemplateRows::To_Json(const QList<Row>& rows) {
+    QJsonArray packets;
+    for (const Row& row : rows) {
+        QJsonObject packet = Packet_Object(row.Texts);
+        if (!row.Children.isEmpty())
+            packet.insert(QStringLiteral("data"), Field_Array(row.Children, Level::Byte_Field));
+        packets.append(packet);
+    }
+    return {{QStringLiteral("packet_data"), packets}};
+}
+
+TemplateRows::Loaded TemplateRows::From_Json(const QByteArray& document) {
+    Loaded loaded;
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(document, &error);
+    if (error.error != QJsonParseError::NoError) {
+        loaded.Json_Error =
+            QStringLiteral("%1 (байт %2)").arg(error.errorString()).arg(error.offset);
+        return loaded;
+    }
+    const QJsonArray packets = json.object().value(QLatin1String("packet_data")).toArray();
+    for (const QJsonValue& packet : packets)
+        loaded.Rows.append(Packet_Row(DeviceTemplateFile::Read_Template(packet.toObject())));
+    const QJsonValue had = json.isObject() ? QJsonValue(json.object()) : QJsonValue(json.array());
+    Compare(had, To_Json(loaded.Rows), QString(), loaded.Changes);
+    return loaded;
+}
+
+QStringList TemplateRows::Unconverted_Numbers(const Cells& cells, Level level, int column) {
+    const QString& cell = cells[column];
+    if (column == 2 || cell.isEmpty())
+        return {};
+    QStringList numbers{cell};
+    if (level == Level::Packet_Type && column == 0 && Is_Type_List(cells))
+        numbers = cell.split(Comma);
+    else if (level == Level::Packet_Type && column == 1 && Is_Range(cell))
+        numbers = Range_Pieces(cell);
+    QStringList unconverted;
+    for (const QString& number : numbers) {
+        bool converts = false;
+        number.toInt(&converts, 10);
+        if (!converts)
+            unconverted.append(number);
+    }
+    return unconverted;
+}
