@@ -302,25 +302,22 @@ class PacketBuilderTest : public QObject {
             "name":"F","bitmap":[{"num_bit":1,"size":2,"name":"M"}]},{"num_byte":1,"size":20,
             "name":"Beacon"}]})",
             "-1|30|All\n2,3|2-30|A,B\n 3|1|F\n  1|2|M\n 1|20|Beacon\n", "21");
-        row("unknown key", R"({"packet_type":1,"name":"T","total_size":2,"note":[1]})", "1|2|T\n",
-            "0", "packet_data[0].note: будет удалено ([1])");
-        row("ERR", R"({"packet_type":1,"name":"T","total_size":2,"ERR":"NOFILE"})", "1|2|T\n", "0",
-            "packet_data[0].ERR: будет удалено (\"NOFILE\")");
+        row("unknown keys", R"({"packet_type":1,"name":"T","total_size":2,"note":1,"ERR":"x"})",
+            "1|2|T\n", "0",
+            "packet_data[0].ERR: будет удалено (\"x\")\npacket_data[0].note: будет удалено (1)");
         row("not whole", R"({"packet_type":"1","total_size":2.5,"min_size":-3})", "0|-3-0|\n", "0",
             "packet_data[0].min_size: -3 станет 0\npacket_data[0].packet_type: \"1\" станет 0\n"
             "packet_data[0].total_size: 2.5 станет 3");
         row("not an object", "7", "0|0|\n", "0",
             R"(packet_data[0]: 7 станет {"name":"","packet_type":0,"total_size")"
             "\u2026");
-        row("too deep",
-            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,
-            "name":"F","bitmap":[{"num_bit":0,"size":1,"name":"b","data":[]}]}]})",
-            "1|2|T\n 1|1|F\n  0|1|b\n", "2",
-            "packet_data[0].data[0].bitmap[0].data: будет удалено ([])");
-        row("bitmap object",
-            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,
-            "name":"F","bitmap":{}}]})",
-            "1|2|T\n 1|1|F\n", "2", "packet_data[0].data[0].bitmap: будет удалено ({})");
+        row("too deep, bitmap object",
+            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,"name":"F",
+            "bitmap":[{"num_bit":0,"size":1,"name":"b","data":[]}]},{"num_byte":2,"size":1,
+            "name":"G","bitmap":{}}]})",
+            "1|2|T\n 1|1|F\n  0|1|b\n 2|1|G\n", "3",
+            "packet_data[0].data[0].bitmap[0].data: будет удалено ([])\n"
+            "packet_data[0].data[1].bitmap: будет удалено ({})");
         row("list of one", R"({"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3})", "4|3|X,Y\n",
             "0",
             "packet_data[0].packet_type: [{\"T\":4,\"name\":\"X,Y\"}] станет 4\n"
