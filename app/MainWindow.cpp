@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -101,7 +102,8 @@ void MainWindow::Show_Constructor(PacketBuilder* builder) {
 // template. A template that cannot be read is reported and opens no constructor.
 void MainWindow::Add_Edit_Template_Action() {
     auto* edit = new QAction(Combo_Device);
-    edit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    edit->setShortcut(QKeySequence(Edit_Template_Key));
+    Edit_Packet->installEventFilter(this);
     Combo_Device->addAction(edit);
     Combo_Device->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto name_device = [this, edit] {
@@ -245,6 +247,11 @@ void MainWindow::Copy_As_Table() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The input line, which holds the focus most of the time, claims Ctrl+E for itself (end of
+    // line, as in Emacs); declining that claim lets the shortcut that edits the template through.
+    if (watched == Edit_Packet && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->keyCombination() == Edit_Template_Key)
+        return true;
     if (watched == Text_Output->viewport() && event->type() == QEvent::ToolTip) {
         Show_Field_Tooltip(*static_cast<QHelpEvent*>(event));
         return true;

@@ -38,10 +38,14 @@ class MainWindow : public QMainWindow {
     void Copy_As_Table();
 
   protected:
-    // Shows, over a field's line in the output pane, the bytes its value came from.
+    // Shows, over a field's line in the output pane, the bytes its value came from, and keeps
+    // Ctrl+E for the template shortcut while the input line has the focus.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Opens the current device's template in the constructor.
+    static constexpr QKeyCombination Edit_Template_Key{Qt::CTRL | Qt::Key_E};
+
     void Load_Devices();
     void Add_Edit_Template_Action();
     void Show_Constructor(PacketBuilder* builder);
