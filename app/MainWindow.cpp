@@ -6,7 +6,6 @@
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
 #include "RememberedDevice.h"
-#include "ResultRenderer.h"
 #include "TextPaneOutput.h"
 
 #include <QAbstractItemView>
@@ -145,23 +144,16 @@ void MainWindow::Close_Constructor() {
 void MainWindow::Convert() {
     const QString input = Edit_Packet->text();
     const QString device_name = Combo_Device->currentText();
-    const QString file_name = Device_Files.value(device_name);
-    const MessageReporter reporter = Message_Box_Reporter();
-    TextPaneOutput output(*Text_Output,
-                          [this](const DecodedPacket& packet) { Print_Result(packet); });
-    const PacketConversion::Result result = PacketConversion::Run(
-        input, device_name,
-        [&](const QString& hex_text) {
-            return PacketDecoder(file_name, reporter).Parse_Packet(hex_text);
+    PacketConversion conversion(device_name, Message_Box_Reporter());
+    const PacketDecoder decoder(Device_Files.value(device_name), conversion.Reporter());
+    TextPaneOutput output(*Text_Output);
+    const PacketConversion::Result& result = conversion.Run(
+        input,
+        [&](const QString& hex_text, DecodedPacket& packet) {
+            packet = decoder.Parse_Packet(hex_text);
         },
-        reporter, output);
+        &output);
     Keep_Shown_Result(input, device_name, result);
-}
-
-// Prints a decoded packet at the pane's cursor, in the same text the conversion prints.
-void MainWindow::Print_Result(DecodedPacket packet) {
-    Text_Output->insertPlainText(
-        ResultRenderer::Render_Result(Combo_Device->currentText(), packet));
 }
 
 // --- Daily-use comforts: Enter converts, the device is remembered, values show their bytes,

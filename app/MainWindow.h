@@ -1,6 +1,5 @@
 #pragma once
 
-#include "DecodedField.h"
 #include "ShownResult.h"
 
 #include <QMainWindow>
@@ -49,7 +48,6 @@ class MainWindow : public QMainWindow {
     void Load_Devices();
     void Add_Edit_Template_Action();
     void Show_Constructor(PacketBuilder* builder);
-    void Print_Result(DecodedPacket packet);
 
     void Set_Up_Daily_Use();
     void Select_Remembered_Device();

@@ -1,7 +1,5 @@
 #include "ShownResult.h"
 
-#include "ResultRenderer.h"
-
 #include <QStringView>
 
 #include <algorithm>
@@ -43,15 +41,20 @@ ShownResult::ShownResult(const QString& input, const QString& device_name,
     // The pane holds the "to HEX" line of a base64 paste, the header line, then one line per
     // field, each as the renderer prints it.
     int line = 0;
-    if (Converted.Is_Base64)
-        line += Line_Breaks(PacketConversion::To_Hex_Line(Converted.Hex_Text));
+    if (Converted.Is_Base64) {
+        QByteArray hex_line;
+        PacketConversion::Append_Hex_Line(hex_line, Converted.Hex_Text);
+        line += Line_Breaks(QString::fromUtf8(hex_line));
+    }
     line += Line_Breaks(QStringLiteral("\t\t\t") + Device + u'\n');
     Field_Lines.reserve(Converted.Packet.size() + 1);
     for (const DecodedField& field : Converted.Packet) {
         Field_Lines.append(line);
-        const ResultRenderer::Field_Line printed = ResultRenderer::Describe_Field(field.Name);
+        const std::shared_ptr<const FieldLine> printed =
+            field.Line ? field.Line : FieldLine::Of(field.Name);
         // A date has no line breaks; the value's own may join the line's closing line feed.
-        line += Line_Breaks(printed.Prefix + (printed.Is_Time ? QString() : field.Value) + u'\n');
+        line += Line_Breaks(QString::fromUtf8(printed->Prefix) +
+                            (printed->Is_Time ? QString() : field.Value) + u'\n');
     }
     Field_Lines.append(line);
 }

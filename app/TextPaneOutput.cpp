@@ -6,10 +6,9 @@ void TextPaneOutput::Clear() {
     Pane.clear();
 }
 
-void TextPaneOutput::Insert(const QString& text) {
-    Pane.insertPlainText(text);
-}
-
-void TextPaneOutput::Print_Result(const QString&, const DecodedPacket& packet) {
-    Print(packet);
+void TextPaneOutput::Show() {
+    if (Text.isEmpty())
+        return;
+    Pane.insertPlainText(QString::fromUtf8(Text));
+    Text.clear();
 }

@@ -2,24 +2,18 @@
 
 #include "PacketConversion.h"
 
-#include <functional>
-
 class QPlainTextEdit;
 
-// Lets a conversion write into the window's output pane: each piece is inserted at the pane's
-// cursor, so successive pieces follow each other.
+// Lets a conversion write into the window's output pane: each piece it shows is inserted at the
+// pane's cursor, so successive pieces follow each other. A conversion that reports nothing shows
+// its whole text at once, converted from UTF-8 a single time.
 class TextPaneOutput : public PacketConversion::Output {
   public:
-    using Printer = std::function<void(const DecodedPacket&)>;
-
-    // Decoded packets go to `print`, the window's own result printer.
-    TextPaneOutput(QPlainTextEdit& pane, Printer print) : Pane(pane), Print(std::move(print)) {}
+    explicit TextPaneOutput(QPlainTextEdit& pane) : Pane(pane) {}
 
     void Clear() override;
-    void Insert(const QString& text) override;
-    void Print_Result(const QString& device_name, const DecodedPacket& packet) override;
+    void Show() override;
 
   private:
     QPlainTextEdit& Pane;
-    Printer Print;
 };

@@ -1,10 +1,11 @@
 #include "DecodeCommand.h"
 
-#include "DecodeSession.h"
 #include "DeviceRegistry.h"
 #include "DeviceTemplateFile.h"
+#include "JsonRecord.h"
 #include "LineReader.h"
 #include "OutputBuffer.h"
+#include "PacketConversion.h"
 #include "PacketDecoder.h"
 #include "SafeFile.h"
 #include "TemplateLinter.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QStringDecoder>
 
 #include <optional>
 
@@ -43,6 +45,24 @@ bool Is_Blank(QByteArrayView line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// Sets `text` to the UTF-8 line as QString::fromUtf8 reads it, in the buffer `text` already has.
+void Assign_Utf8(QString& text, QByteArrayView line) {
+    // ASCII lines, nearly all, take Qt's Latin-1 widening; the others its UTF-8 decoder.
+    char seen = 0;
+    for (const char byte : line)
+        seen |= byte;
+    if ((seen & 0x80) == 0) {
+        text.resize(0);
+        text.append(QLatin1String(line.data(), line.size()));
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                     QStringConverter::Flag::ConvertInitialBom);
+    text.resize(decoder.requiredSpace(line.size()));
+    const QChar* const end = decoder.appendToBuffer(text.data(), line);
+    text.resize(end - text.constData());
+}
+
 } // namespace
 
 void DecodeCommand::Add_Options() {
@@ -63,7 +83,7 @@ int DecodeCommand::Usage(const QString& text) {
 int DecodeCommand::Finish(int status) {
     const bool written = Out.Flush();
     if (!written) {
-        Err.Append(QByteArrayView("kivo-decode: cannot write the output\n"));
+        Err.Append_Utf8(u"kivo-decode: cannot write the output\n");
         status = std::max<int>(status, DecodeCommand::Not_All_Decoded);
     }
     Err.Flush();
@@ -157,40 +177,61 @@ int DecodeCommand::Decode(const Template_Choice& choice, const QStringList& past
     // The conversion's diagnostic line is for the window's debug log; here standard error holds
     // only the messages.
     QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
-    DecodeSession::Setup setup;
-    setup.Device_Name = choice.Device_Name;
-    setup.Template_Path = choice.Template_Path;
-    setup.File = DeviceTemplateFile::Load(choice.Load_Path, &setup.Load_Failure);
-    setup.Output_Format =
-        Parser.isSet(Json_Option) ? DecodeSession::Format::Json : DecodeSession::Format::Text;
-    DecodeSession session(std::move(setup), Out, Err);
+    PacketConversion conversion(choice.Device_Name, [this](const UserMessage& message) {
+        Err.Append_Utf8(message.Title + QStringLiteral(": ") + message.Text + u'\n');
+        Err.Show();
+    });
+    SafeFile::ReadFailure load_failure = SafeFile::ReadFailure::None;
+    const std::optional<DeviceTemplateFile> file =
+        DeviceTemplateFile::Load(choice.Load_Path, &load_failure);
+    PacketDecoder decoder(QString(), conversion.Reporter());
+    decoder.Template_Path = choice.Template_Path;
+    const PacketConversion::Decode_Function decode = [&](const QString& hex,
+                                                         DecodedPacket& packet) {
+        if (file)
+            return decoder.Parse_Packet(*file, hex, packet);
+        // As the window, which reads the file at every conversion and fails every time.
+        conversion.Reporter()(
+            PacketDecoder::Load_Failure_Message(load_failure, choice.Template_Path));
+        packet.clear();
+    };
+    std::optional<JsonRecord> json;
+    if (Parser.isSet(Json_Option))
+        json.emplace(choice.Device_Name);
 
-    bool read_ok = true;
-    if (pastes.isEmpty()) {
-        read_ok = Decode_Standard_Input(session);
-    } else {
-        for (const QString& paste : pastes) {
-            session.Decode(paste);
-            session.Packet_Done();
+    qint64 failures = 0;
+    const auto convert = [&](const QString& paste) {
+        const PacketConversion::Result& result =
+            conversion.Run(paste, decode, json ? nullptr : &Out);
+        if (json) {
+            json->Append(Out.Text, paste, result);
+            Out.Show();
         }
-    }
+        failures += result.State != PacketConversion::Outcome::Decoded;
+    };
+    bool read_ok = true;
+    if (pastes.isEmpty())
+        read_ok = Decode_Standard_Input(convert);
+    for (const QString& paste : pastes)
+        convert(paste);
     if (!read_ok)
-        Err.Append(QByteArrayView("kivo-decode: cannot read standard input\n"));
-    return Finish(session.Failures() == 0 && read_ok ? DecodeCommand::All_Decoded
-                                                     : DecodeCommand::Not_All_Decoded);
+        Err.Append_Utf8(u"kivo-decode: cannot read standard input\n");
+    return Finish(failures == 0 && read_ok ? DecodeCommand::All_Decoded
+                                           : DecodeCommand::Not_All_Decoded);
 }
 
-bool DecodeCommand::Decode_Standard_Input(DecodeSession& session) {
+bool DecodeCommand::Decode_Standard_Input(const std::function<void(const QString&)>& convert) {
     LineReader reader(In_Fd, [this] {
         Out.Flush();
         Err.Flush();
     });
     QByteArrayView line;
+    QString text; // one buffer for every line
     while (reader.Next(line)) {
         if (Is_Blank(line))
             continue;
-        session.Decode_Line(line);
-        session.Packet_Done();
+        Assign_Utf8(text, line);
+        convert(text);
     }
     return !reader.Read_Failed();
 }

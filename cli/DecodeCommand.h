@@ -7,9 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
-
-class DecodeSession;
 
 // The whole `kivo-decode` command: argument parsing, usage errors, choice of the template, and
 // decoding (or linting) with the given standard streams. main only builds the application object.
@@ -36,7 +35,8 @@ class DecodeCommand {
     std::optional<Template_Choice> Choose_Template();
     int Check(const Template_Choice& choice);
     int Decode(const Template_Choice& choice, const QStringList& pastes);
-    bool Decode_Standard_Input(DecodeSession& session);
+    // Converts each line of standard input that is not blank; false after a read error.
+    bool Decode_Standard_Input(const std::function<void(const QString&)>& convert);
     int Finish(int status);
 
     int In_Fd;

@@ -93,7 +93,7 @@ Row Packet_Row(const PacketTemplate& packet) {
             Row{{QString::number(field.Num_Byte), QString::number(field.Size), field.Name}, {}});
         for (const BitFieldEntry& bit : field.Bitmap)
             byte_row.Children.append(Row{{QString::number(bit.Num_Bit), QString::number(bit.Size),
-                                          bit.Name.sliced(Bit_Name_Prefix.size())},
+                                          bit.Name.sliced(FieldLine::Bit_Marker.size())},
                                          {}});
     }
     return row;

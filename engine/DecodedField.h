@@ -1,10 +1,14 @@
 #pragma once
 
+#include "FieldLine.h"
+
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // One decoded value: the field's name and its value text, both as the template and the decoder
-// made them. Display rules (bit fields, times) are read from the name by the renderer.
+// made them. Display rules (bit fields, times) are read from the name.
 //
 // The decoder also records where the value came from, so that the window can show a value's
 // bytes: the first byte and the byte count it was read from, and for a bit field the first bit
@@ -17,11 +21,18 @@ struct DecodedField {
     int Size = 0;
     int Bit = -1; // -1 unless a bit field
     int Bit_Count = 0;
+    // How the field prints, worked out from Name when the template was read; a field made by hand
+    // has none, and the renderer works it out from Name itself.
+    std::shared_ptr<const FieldLine> Line = nullptr;
 
     bool Is_In_Packet() const { return Offset >= 0; }
     bool Is_Bit_Field() const { return Bit >= 0; }
 
-    friend bool operator==(const DecodedField&, const DecodedField&) = default;
+    // Line follows from Name, so it takes no part.
+    friend bool operator==(const DecodedField& a, const DecodedField& b) {
+        return a.Name == b.Name && a.Value == b.Value && a.Offset == b.Offset && a.Size == b.Size &&
+               a.Bit == b.Bit && a.Bit_Count == b.Bit_Count;
+    }
 };
 
 // The result of one decoding: empty when the packet was not decoded (the user has been told why),

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <numeric>
+
 using TemplateJson::Read_Int;
 using TemplateJson::Read_Name;
 
@@ -15,6 +17,7 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     field.Num_Byte = Read_Int(entry.value(QLatin1String("num_byte")));
     field.Size = Read_Int(entry.value(QLatin1String("size")));
     field.Name = Read_Name(entry.value(QLatin1String("name")));
+    field.Line = FieldLine::Of(field.Name);
     const QJsonValue bitmap = entry.value(QLatin1String("bitmap"));
     field.Has_Bitmap = bitmap.isArray();
     if (field.Has_Bitmap)
@@ -29,9 +32,9 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
     bits.reserve(array.size());
     for (const QJsonValue& value : array) {
         const QJsonObject entry = value.toObject();
+        const QString name = FieldLine::Bit_Marker + Read_Name(entry.value(QLatin1String("name")));
         bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
-                     Read_Int(entry.value(QLatin1String("size"))),
-                     Bit_Name_Prefix + Read_Name(entry.value(QLatin1String("name")))});
+                     Read_Int(entry.value(QLatin1String("size"))), name, FieldLine::Of(name)});
     }
     return bits;
 }
@@ -39,6 +42,7 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
 PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
     PacketTemplate result;
     result.Json = json;
+    result.Is_Empty = json.isEmpty();
     const QJsonValue type = json.value(QLatin1String("packet_type"));
     result.Is_Type_Array = type.isArray();
     if (result.Is_Type_Array) {
@@ -97,28 +101,31 @@ std::optional<DeviceTemplateFile> DeviceTemplateFile::Load(const QString& path,
     return From_Json(contents.Bytes);
 }
 
-// Walks the templates in file order so that a later match replaces an earlier one: the last
-// template that accepts a type wins, and -1 accepts every type.
-void DeviceTemplateFile::Build_Selections() {
-    std::array<int, 256> chosen;
-    chosen.fill(-1);
-    for (int index = 0; index < Templates_List.size(); ++index) {
-        const PacketTemplate& packet_template = Templates_List.at(index);
-        if (packet_template.Is_Type_Array) {
-            for (const TypeEntry& entry : packet_template.Types) {
-                if (entry.T >= 0 && entry.T <= 255)
-                    chosen[entry.T] = index;
-            }
-        } else if (packet_template.Packet_Type == -1) {
-            chosen.fill(index);
-        } else if (packet_template.Packet_Type >= 0 && packet_template.Packet_Type <= 255) {
-            chosen[packet_template.Packet_Type] = index;
+QList<int> DeviceTemplateFile::Accepted_Types(const PacketTemplate& packet_template) {
+    QList<int> types;
+    if (packet_template.Is_Type_Array) {
+        for (const TypeEntry& entry : packet_template.Types) {
+            if (entry.T >= 0 && entry.T <= 255)
+                types.append(entry.T);
         }
+    } else if (packet_template.Packet_Type == -1) {
+        types.resize(256);
+        std::iota(types.begin(), types.end(), 0);
+    } else if (packet_template.Packet_Type >= 0 && packet_template.Packet_Type <= 255) {
+        types.append(packet_template.Packet_Type);
+    }
+    return types;
+}
+
+// Walks the templates in file order so that a later match replaces an earlier one: the last
+// template that accepts a type wins.
+void DeviceTemplateFile::Build_Selections() {
+    for (int index = 0; index < Templates_List.size(); ++index) {
+        for (const int type : Accepted_Types(Templates_List.at(index)))
+            Selections[type].Index = index;
     }
     for (int type = 0; type < 256; ++type) {
-        Selections[type].Index = chosen[type];
-        if (chosen[type] < 0)
-            continue;
-        Selections[type].Type_Name = Type_Name(Templates_List.at(chosen[type]), type);
+        if (Selections[type].Index >= 0)
+            Selections[type].Type_Name = Type_Name(Templates_List.at(Selections[type].Index), type);
     }
 }

@@ -34,6 +34,10 @@ class DeviceTemplateFile {
     // One element of `packet_data`, and one `bitmap` array, read by the template rules.
     static PacketTemplate Read_Template(const QJsonObject& json);
     static QList<BitFieldEntry> Read_Bitmap(const QJsonArray& bitmap);
+    // The type bytes (0-255) a template accepts by itself: the T of each entry of the array form,
+    // the integer form's value, or every type for -1. Among the templates accepting a type, the
+    // last one in the file is selected.
+    static QList<int> Accepted_Types(const PacketTemplate& packet_template);
     // The name of a type in a template: for the array form, the first entry with that T.
     static QString Type_Name(const PacketTemplate& packet_template, int type_byte);
 

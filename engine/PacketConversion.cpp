@@ -2,61 +2,169 @@
 
 #include "HexText.h"
 #include "ResultRenderer.h"
+#include "ShortCopy.h"
+#include "Utf8Writer.h"
 
-#include <QByteArray>
 #include <QDebug>
+
+#include <array>
+#include <cstdint>
 
 Q_LOGGING_CATEGORY(Conversion_Log, "kivo.conversion")
 
-void PacketConversion::Output::Print_Result(const QString& device_name,
-                                            const DecodedPacket& packet) {
-    Insert(ResultRenderer::Render_Result(device_name, packet));
+namespace {
+
+// What a character means to the conversion: cleaning removes the blanks (tab, line feed,
+// space), and a marker makes a paste base64. The markers are the characters the detection
+// pattern (\\|\+|\=)|(?:[g-z]|(?:[G-Z])) matches, one for each alternative: a backslash, plus
+// or equals sign (its group 1), or a Latin letter g-z or G-Z.
+enum Character_Class : std::uint8_t { Blank = 1, Symbol_Marker = 2, Letter_Marker = 4 };
+constexpr std::uint8_t Marker = Symbol_Marker | Letter_Marker;
+
+constexpr std::array<std::uint8_t, 128> Make_Classes() {
+    std::array<std::uint8_t, 128> classes{};
+    for (char c : {'\t', '\n', ' '})
+        classes[c] = Blank;
+    for (char c : {'\\', '+', '='})
+        classes[c] = Symbol_Marker;
+    for (int c = 'g'; c <= 'z'; ++c)
+        classes[c] = classes[c - 'a' + 'A'] = Letter_Marker;
+    return classes;
+}
+constexpr std::array<std::uint8_t, 128> Classes = Make_Classes();
+
+std::uint8_t Class_Of(char16_t c) {
+    return c < 128 ? Classes[c] : 0; // nothing beyond ASCII is a blank or a marker
 }
 
+// The classes a text holds.
+std::uint8_t Classes_In(QStringView text) {
+    std::uint8_t classes = 0;
+    for (const QChar c : text)
+        classes |= Class_Of(c.unicode());
+    return classes;
+}
+
+// The six-bit values of the base64 digits.
+constexpr std::uint8_t Not_Base64 = 0xFF;
+constexpr std::array<std::uint8_t, 128> Make_Base64_Values() {
+    std::array<std::uint8_t, 128> values{};
+    values.fill(Not_Base64);
+    for (int i = 0; i < 26; ++i) {
+        values['A' + i] = static_cast<std::uint8_t>(i);
+        values['a' + i] = static_cast<std::uint8_t>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i)
+        values['0' + i] = static_cast<std::uint8_t>(52 + i);
+    values['+'] = 62;
+    values['/'] = 63;
+    return values;
+}
+constexpr std::array<std::uint8_t, 128> Base64_Values = Make_Base64_Values();
+
+// Plain base64 (A-Z, a-z, 0-9, '+' and '/', then nothing, or one or two '=' when the whole text
+// has a multiple of four characters) decoded straight into hex; false for any other text, which
+// Qt's decoder then judges.
+bool Plain_Base64_To_Hex(QStringView text, QString& hex) {
+    const char16_t* const in = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype padding = 0;
+    while (padding < 2 && padding < size && in[size - 1 - padding] == u'=')
+        ++padding;
+    if (padding > 0 && size % 4 != 0)
+        return false;
+    const qsizetype digits = size - padding;
+    // Every digit carries six bits; a byte is complete as soon as eight have come in, and bits
+    // left over at the end make no byte.
+    hex.resize(2 * (digits * 6 / 8));
+    char16_t* out = reinterpret_cast<char16_t*>(hex.data());
+    const auto value = [&](qsizetype i) -> std::uint32_t {
+        return in[i] < 128 ? Base64_Values[in[i]] : Not_Base64;
+    };
+    qsizetype i = 0;
+    // Four digits make three bytes.
+    for (; digits - i >= 4; i += 4) {
+        const std::uint32_t a = value(i), b = value(i + 1), c = value(i + 2), d = value(i + 3);
+        if (((a | b | c | d) & ~0x3Fu) != 0) // not a digit
+            return false;
+        const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6) | d;
+        out = HexText::Put_Lower_Hex(
+            HexText::Put_Lower_Hex(HexText::Put_Lower_Hex(out, bits >> 16), bits >> 8), bits);
+    }
+    // Two or three digits left make one or two bytes; a single one makes none.
+    std::uint32_t bits = 0;
+    for (qsizetype j = i; j < digits; ++j) {
+        if (value(j) == Not_Base64)
+            return false;
+        bits = (bits << 6) | value(j);
+    }
+    if (digits - i == 2)
+        HexText::Put_Lower_Hex(out, bits >> 4);
+    else if (digits - i == 3)
+        HexText::Put_Lower_Hex(HexText::Put_Lower_Hex(out, bits >> 10), bits >> 2);
+    return true;
+}
+
+} // namespace
+
+QStringList PacketConversion::Detection::Captured_Texts(QStringView cleaned) const {
+    if (!Found())
+        return {};
+    const QString matched(cleaned[Position]);
+    if (Class_Of(matched[0].unicode()) == Symbol_Marker)
+        return {matched, matched}; // the whole match and group 1
+    return {matched};
+}
+
+PacketConversion::PacketConversion(const QString& device_name, MessageReporter reporter)
+    : User_Reporter(reporter ? std::move(reporter) : Log_Reporter()),
+      Report([this](const UserMessage& message) {
+          if (Current_Output)
+              Current_Output->Show();
+          Current.Messages.append(message);
+          User_Reporter(message);
+      }),
+      Device_Utf8(device_name.toUtf8()) {}
+
 QString PacketConversion::Clean_Input(const QString& input) {
-    QString cleaned = input;
-    cleaned.remove(u'\t');
-    cleaned.remove(u'\n');
-    cleaned.remove(u' ');
+    if ((Classes_In(input) & Blank) == 0)
+        return input;
+    QString cleaned;
+    cleaned.reserve(input.size());
+    for (const QChar c : input) {
+        if (Class_Of(c.unicode()) != Blank)
+            cleaned.append(c);
+    }
     return cleaned;
 }
 
-// Equivalent to searching for the pattern (\\|\+|\=)|(?:[g-z]|(?:[G-Z])): every alternative
-// matches a single character, so the first match is the first such character.
 PacketConversion::Detection PacketConversion::Detect_Base64(QStringView cleaned) {
-    Detection detection;
-    for (qsizetype i = 0; i < cleaned.size(); ++i) {
-        const char16_t c = cleaned[i].unicode();
-        if (c == u'\\' || c == u'+' || c == u'=') {
-            detection.Position = i;
-            detection.Captured = {QString(QChar(c)), QString(QChar(c))};
-            break;
-        }
-        if ((c >= u'g' && c <= u'z') || (c >= u'G' && c <= u'Z')) {
-            detection.Position = i;
-            detection.Captured = {QString(QChar(c))};
-            break;
-        }
-    }
-    return detection;
+    // Every alternative of the pattern matches a single character, so the first match is the
+    // first marker. Hex pastes hold none, and a scan for the classes alone tells that quicker.
+    if ((Classes_In(cleaned) & Marker) == 0)
+        return {};
+    qsizetype at = 0;
+    while ((Class_Of(cleaned[at].unicode()) & Marker) == 0)
+        ++at;
+    return {at};
 }
 
-QString PacketConversion::Hex_From_Base64(const QString& cleaned) {
+void PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
+    if (Plain_Base64_To_Hex(cleaned, hex))
+        return;
     const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
         cleaned.toLocal8Bit(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return QString();
-    // What QByteArray::toHex writes (two lower-case digits per byte, no separator), straight into
-    // the result: one buffer less for every base64 paste.
-    QString hex(2 * decoded.decoded.size(), Qt::Uninitialized);
+    hex.resize(decoded ? 2 * decoded.decoded.size() : 0);
     char16_t* out = reinterpret_cast<char16_t*>(hex.data());
     for (const char byte : decoded.decoded)
         out = HexText::Put_Lower_Hex(out, static_cast<unsigned char>(byte));
-    return hex;
 }
 
-QString PacketConversion::To_Hex_Line(const QString& hex_text) {
-    return QStringLiteral("to HEX - %1\n\n").arg(hex_text);
+void PacketConversion::Append_Hex_Line(QByteArray& bytes, QStringView hex_text) {
+    Utf8Writer out(bytes);
+    out.Put(QByteArrayView("to HEX - "));
+    out.Put_Text(hex_text);
+    out.Put(QByteArrayView("\n\n", 2));
 }
 
 UserMessage PacketConversion::Empty_Input_Message() {
@@ -69,32 +177,58 @@ UserMessage PacketConversion::Not_Decoded_Message() {
             QStringLiteral("Не удалось распаристь пакет.")};
 }
 
-PacketConversion::Result PacketConversion::Run(const QString& input, const QString& device_name,
-                                               const Decode_Function& decode,
-                                               const MessageReporter& reporter, Output& output) {
-    Result result;
-    const QString cleaned = Clean_Input(input);
+const PacketConversion::Result&
+PacketConversion::Run(const QString& input, const Decode_Function& decode, Output* output) {
+    Current.Messages.clear();
+    Current.Is_Base64 = false;
+    // Nearly every paste is its own cleaned text, used here without taking a share of it.
+    QString cleaned_copy;
+    const QString& cleaned =
+        (Classes_In(input) & Blank) != 0 ? (cleaned_copy = Clean_Input(input)) : input;
     if (cleaned.isEmpty()) {
-        reporter(Empty_Input_Message());
-        return result;
+        Current.State = Outcome::Empty_Input;
+        Current.Hex_Text.resize(0);
+        Current.Packet.clear();
+        Report(Empty_Input_Message());
+        return Current;
     }
-    output.Clear();
+    Current_Output = output;
+    if (output)
+        output->Clear();
 
     const Detection detection = Detect_Base64(cleaned);
-    qCDebug(Conversion_Log) << detection.Captured
-                            << (detection.Found() ? detection.Captured.first() : QString());
-    result.Is_Base64 = detection.Found();
-    result.Hex_Text = result.Is_Base64 ? Hex_From_Base64(cleaned) : cleaned;
-    if (result.Is_Base64)
-        output.Insert(To_Hex_Line(result.Hex_Text));
-
-    result.Packet = decode(result.Hex_Text);
-    if (result.Packet.isEmpty()) {
-        result.State = Outcome::Not_Decoded;
-        reporter(Not_Decoded_Message());
-        return result;
+    qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
+                            << (detection.Found() ? QString(cleaned[detection.Position])
+                                                  : QString());
+    Current.Is_Base64 = detection.Found();
+    if (Current.Is_Base64) {
+        Hex_From_Base64(cleaned, Current.Hex_Text);
+        if (output)
+            Append_Hex_Line(output->Text, Current.Hex_Text);
+    } else {
+        // A copy, not a share of the caller's text, whose buffer the caller may be reusing.
+        Current.Hex_Text.resize(cleaned.size());
+        Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
     }
-    result.State = Outcome::Decoded;
-    output.Print_Result(device_name, result.Packet);
-    return result;
+
+    // Packets of one type byte select one template: decoded into the list its predecessor of
+    // that type left, a packet finds its fields, and their text buffers, in place. The lists
+    // trade places, which touches no reference count.
+    const int type_byte = HexText::Type_Byte(Current.Hex_Text);
+    Kept[Packet_Type_Byte].swap(Current.Packet);
+    Current.Packet.swap(Kept[type_byte]);
+    Packet_Type_Byte = type_byte;
+    decode(Current.Hex_Text, Current.Packet);
+    if (Current.Packet.isEmpty()) {
+        Current.State = Outcome::Not_Decoded;
+        Report(Not_Decoded_Message());
+    } else {
+        Current.State = Outcome::Decoded;
+        if (output)
+            ResultRenderer::Append_Result(output->Text, Device_Utf8, Current.Packet);
+    }
+    if (output)
+        output->Show();
+    Current_Output = nullptr;
+    return Current;
 }

@@ -3,63 +3,97 @@
 #include "DecodedField.h"
 #include "UserMessage.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <array>
 #include <functional>
 
 // The one diagnostic line per conversion goes to this category of the debug log.
 Q_DECLARE_LOGGING_CATEGORY(Conversion_Log)
 
-// The steps from a pasted text to the printed result, shared by the window and the command-line
-// decoder so that both treat every paste the same way.
+// The steps from a pasted text to the printed result: cleaning, base64, decoding and rendering.
+// The window and both modes of the command-line decoder run every paste through Run, so all treat
+// it the same way. One object converts any number of pastes, reusing its buffers.
 class PacketConversion {
   public:
-    // Where a conversion writes: the window's output pane, or a buffer of the command-line tool.
+    // Where a conversion writes its text, as UTF-8: the window's output pane, or the command-line
+    // decoder's standard output.
     class Output {
       public:
         virtual ~Output() = default;
+        // A conversion starts: what an earlier one showed goes.
         virtual void Clear() = 0;
-        virtual void Insert(const QString& text) = 0;
-        // Prints a decoded packet; by default the rendered text is inserted.
-        virtual void Print_Result(const QString& device_name, const DecodedPacket& packet);
+        // Shows Text and empties it. Called when the conversion ends, and before every message it
+        // reports, so that a message box finds the pane as far as the conversion got.
+        virtual void Show() = 0;
+
+        QByteArray Text; // written, not yet shown
     };
 
     enum class Outcome { Empty_Input, Not_Decoded, Decoded };
 
+    // Valid until the next Run.
     struct Result {
         Outcome State = Outcome::Empty_Input;
         bool Is_Base64 = false;
         QString Hex_Text; // the text handed to the decoder
         DecodedPacket Packet;
+        QList<UserMessage> Messages; // every message of this conversion, in order
     };
 
     // Where base64 detection matched: the first backslash, plus, equals sign or Latin letter g-z
-    // or G-Z. Captured texts as the detection pattern's match gives them: the character twice for
-    // \ + =, once for a letter, none without a match.
+    // or G-Z.
     struct Detection {
         qsizetype Position = -1;
-        QStringList Captured;
         bool Found() const { return Position >= 0; }
+        // As the detection pattern's match gives them: the character twice for \ + =, once for a
+        // letter, none without a match.
+        QStringList Captured_Texts(QStringView cleaned) const;
     };
 
-    using Decode_Function = std::function<DecodedPacket(const QString& hex_text)>;
+    // Decodes hex text into `packet`, which holds what an earlier packet with the same type byte
+    // gave (or nothing): decoding into it again allocates next to nothing. Messages go through
+    // Reporter().
+    using Decode_Function = std::function<void(const QString& hex_text, DecodedPacket& packet)>;
 
-    // Removes tabs, line feeds and spaces, and nothing else.
+    PacketConversion(const QString& device_name, MessageReporter reporter);
+    PacketConversion(const PacketConversion&) = delete;
+    PacketConversion& operator=(const PacketConversion&) = delete;
+
+    // Hands each message to the user's reporter and adds it to the result.
+    const MessageReporter& Reporter() const { return Report; }
+
+    // One whole conversion. The text goes to `output`; without one nothing is rendered (the
+    // caller writes what it needs from the result).
+    const Result& Run(const QString& input, const Decode_Function& decode, Output* output);
+
+    // Removes tabs, line feeds and spaces, and nothing else; hands back the input itself when it
+    // holds none of them.
     static QString Clean_Input(const QString& input);
     static Detection Detect_Base64(QStringView cleaned);
-    // Lower-case hex of the base64-decoded bytes; empty when the text is not valid base64.
-    static QString Hex_From_Base64(const QString& cleaned);
-    static QString To_Hex_Line(const QString& hex_text);
+    // Sets `hex` to the lower-case hex of the base64-decoded bytes (two digits per byte, as
+    // QByteArray::toHex writes them), empty when the text is not valid base64.
+    static void Hex_From_Base64(QStringView cleaned, QString& hex);
 
-    // One whole conversion: cleaning, base64, decoding and printing into `output`. Reports an
-    // empty paste and a packet that was not decoded through `reporter`.
-    static Result Run(const QString& input, const QString& device_name,
-                      const Decode_Function& decode, const MessageReporter& reporter,
-                      Output& output);
+    // Appends "to HEX - <hex text>" and an empty line, as UTF-8: what a base64 paste shows first.
+    static void Append_Hex_Line(QByteArray& out, QStringView hex_text);
 
     static UserMessage Empty_Input_Message();
     static UserMessage Not_Decoded_Message();
+
+  private:
+    MessageReporter User_Reporter;
+    MessageReporter Report;
+    QByteArray Device_Utf8;
+    Result Current;
+    // The last result for each type byte; the one of Packet_Type_Byte is in Current.Packet, and
+    // its own place is empty meanwhile.
+    std::array<DecodedPacket, 256> Kept;
+    int Packet_Type_Byte = 0;
+    Output* Current_Output = nullptr; // during Run only
 };

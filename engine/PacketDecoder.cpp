@@ -1,6 +1,7 @@
 #include "PacketDecoder.h"
 
 #include "HexText.h"
+#include "ShortCopy.h"
 
 #include <QStringLiteral>
 
@@ -12,7 +13,23 @@ using HexText::Byte_Value;
 
 namespace {
 
-const QString Type_Field_Name = QStringLiteral("Тип пакета");
+// A field the decoder names itself, with its line worked out once.
+struct Own_Field {
+    QString Name;
+    std::shared_ptr<const FieldLine> Line;
+
+    explicit Own_Field(const QString& name) : Name(name), Line(FieldLine::Of(name)) {}
+};
+
+const Own_Field& Type_Field() {
+    static const Own_Field field(QStringLiteral("Тип пакета"));
+    return field;
+}
+
+const Own_Field& Error_Field() {
+    static const Own_Field field(QStringLiteral("ERROR"));
+    return field;
+}
 
 // Whole bytes in the packet text; a trailing odd character is not a byte.
 qint64 Byte_Count(QStringView packet) {
@@ -76,7 +93,7 @@ void Assign_Text(QString& out, QStringView text) {
         }
         out.resize(text.size());
     }
-    std::copy(text.begin(), text.end(), out.begin());
+    Short_Copy(out.data(), text.utf16(), 2 * text.size());
 }
 
 void Assign_Decimal(QString& out, std::int64_t value) {
@@ -150,19 +167,22 @@ class Result_Filler {
     Result_Filler(const Result_Filler&) = delete;
     Result_Filler& operator=(const Result_Filler&) = delete;
 
-    // The next field, named `name` and not yet placed in the packet; its value is the earlier
-    // one, to be overwritten. The reference lasts until the next call.
-    DecodedField& Next_Field(const QString& name) {
+    // The next field, named and printed as `entry` (a template's field or one the decoder names
+    // itself) and not yet placed in the packet; its value is the earlier one, to be overwritten.
+    // The reference lasts until the next call.
+    template <typename Entry> DecodedField& Next_Field(const Entry& entry) {
         DecodedField& field = Used < Kept ? Kept_Fields[Used] : List.emplace_back();
         ++Used;
-        Assign_Shared(field.Name, name);
+        Assign_Shared(field.Name, entry.Name);
+        if (field.Line != entry.Line)
+            field.Line = entry.Line;
         field.Offset = -1;
         field.Size = 0;
         field.Bit = -1;
         field.Bit_Count = 0;
         return field;
     }
-    QString& Next(const QString& name) { return Next_Field(name).Value; }
+    template <typename Entry> QString& Next(const Entry& entry) { return Next_Field(entry).Value; }
 
   private:
     DecodedPacket& List;
@@ -182,7 +202,7 @@ void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_
         // Only the positions 0..7 that lie inside [num_bit, num_bit + size) have bits.
         const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
         const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
-        DecodedField& field = out.Next_Field(entry.Name);
+        DecodedField& field = out.Next_Field(entry);
         Assign_Text(field.Value,
                     end > first ? QStringView(bit_string + first, end - first) : QStringView());
         if (byte >= 0) {
@@ -280,7 +300,7 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
                  qint64 var_start) {
     if (field.Has_Bitmap) {
         // The byte field's own line shows no value; its number only gives the bits.
-        DecodedField& own = out.Next_Field(field.Name);
+        DecodedField& own = out.Next_Field(field);
         QString& value = own.Value;
         Write_Number(value, packet, field.Num_Byte, field.Size,
                      PacketDecoder::ByteOrder::Little_Endian);
@@ -296,21 +316,21 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
             Write_Bits(out, field.Bitmap, low_byte, bit_byte);
         } else {
             for (const BitFieldEntry& bit : field.Bitmap)
-                Assign_Text(out.Next(bit.Name), {});
+                Assign_Text(out.Next(bit), {});
         }
     } else if (field.Size == 6 || field.Size == 20) {
-        DecodedField& text = out.Next_Field(field.Name);
+        DecodedField& text = out.Next_Field(field);
         Write_Field_Text(text.Value, packet, field.Num_Byte, field.Size);
         Place(text, packet, field.Num_Byte, field.Size);
     } else if (field.Size == -1) {
         // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
         const qint64 start = std::max<qint64>(var_start, 0);
         const qint64 count = Byte_Count(packet) - start;
-        DecodedField& tail = out.Next_Field(field.Name);
+        DecodedField& tail = out.Next_Field(field);
         Assign_Text(tail.Value, count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
         Place(tail, packet, start, count);
     } else {
-        DecodedField& number = out.Next_Field(field.Name);
+        DecodedField& number = out.Next_Field(field);
         Write_Number(number.Value, packet, field.Num_Byte, field.Size,
                      PacketDecoder::ByteOrder::Little_Endian);
         Place(number, packet, field.Num_Byte, field.Size);
@@ -365,7 +385,8 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
                                  DecodedPacket& result) const {
     const int type_byte = HexText::Type_Byte(packet);
     const DeviceTemplateFile::Selection& selection = file.Select(type_byte);
-    if (selection.Index < 0) {
+    // An element that is empty, or not an object, selects as an empty template: no template.
+    if (selection.Index < 0 || file.Templates().at(selection.Index).Is_Empty) {
         Reporter(Missing_Template_Message(type_byte, Template_Path));
         return result.clear();
     }
@@ -378,7 +399,7 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     if (length != total && !(packet_template.Has_Min_Size && length <= total)) {
         Result_Filler out(result, 1);
         // The error is about the whole packet, so its bytes are the packet's.
-        DecodedField& error = out.Next_Field(QStringLiteral("ERROR"));
+        DecodedField& error = out.Next_Field(Error_Field());
         error.Value = QStringLiteral("Не верный размер парадаваемого пакета. Ожидаемый: %1, "
                                      "фактический: %2")
                           .arg(QString::number(total), QString::number(length));
@@ -391,7 +412,7 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     for (const ByteFieldEntry& field : packet_template.Data)
         output_size += field.Bitmap.size();
     Result_Filler out(result, output_size);
-    DecodedField& type = out.Next_Field(Type_Field_Name);
+    DecodedField& type = out.Next_Field(Type_Field());
     Assign_Shared(type.Value, selection.Type_Name);
     Place(type, packet, 0, 1);
     const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;

@@ -1,20 +1,22 @@
 #pragma once
 
+#include "FieldLine.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 // A template file read once and turned into plain values, so that decoding a packet never looks
 // anything up in JSON. Every integer follows the template reading rules (whole numbers within
 // signed 32-bit, otherwise 0); every name is text (empty when missing or not a string).
 
-// The decoder names each bit field "bit" followed by the name the template gives it.
-inline constexpr QLatin1String Bit_Name_Prefix("bit");
-
 struct BitFieldEntry {
     int Num_Bit = 0;
     int Size = 0;
-    QString Name; // already prefixed with Bit_Name_Prefix, as the decoded field is named
+    QString Name; // already prefixed with "bit", as the decoded field is named
+    std::shared_ptr<const FieldLine> Line;
 };
 
 struct ByteFieldEntry {
@@ -23,6 +25,7 @@ struct ByteFieldEntry {
     QString Name;
     bool Has_Bitmap = false; // `bitmap` is a JSON array (possibly empty)
     QList<BitFieldEntry> Bitmap;
+    std::shared_ptr<const FieldLine> Line;
 };
 
 struct TypeEntry {
@@ -38,7 +41,8 @@ struct PacketTemplate {
     int Total_Size = 0;
     bool Has_Min_Size = false;
     int Min_Size = 0;
-    bool Has_Err = false; // a hand-written key `ERR` marks the template as a failed read
+    bool Has_Err = false;  // a hand-written key `ERR` marks the template as a failed read
+    bool Is_Empty = false; // an empty object, or not an object: selected, it counts as no template
     QList<ByteFieldEntry> Data;
     QJsonObject Json; // the element of `packet_data` as it stands in the file
 };

@@ -1,21 +1,22 @@
 #include "ResultRenderer.h"
 
+#include "Utf8Writer.h"
+
+#include <QString>
+
 #include <cstdint>
 
 namespace ResultRenderer {
 
 namespace {
 
-const QString Bit_Marker = QStringLiteral("bit");
-
-// Appends a number of exactly `width` digits (values here are never negative).
-void Append_Digits(QString& out, std::int64_t value, int width) {
-    QChar digits[8];
+// Writes a number of exactly `width` digits (values here are never negative).
+char* Put_Digits(char* out, std::int64_t value, int width) {
     for (int i = width - 1; i >= 0; --i) {
-        digits[i] = QChar(u'0' + static_cast<char16_t>(value % 10));
+        out[i] = static_cast<char>('0' + value % 10);
         value /= 10;
     }
-    out.append(digits, width);
+    return out + width;
 }
 
 // Proleptic Gregorian date of a day count since 1970-01-01 (Howard Hinnant's days_from_civil
@@ -36,18 +37,9 @@ void Civil_From_Days(std::int64_t days, std::int64_t& year, int& month, int& day
 
 } // namespace
 
-bool Is_Time_Name(QStringView name) {
-    if (name.contains(u"Время") || name.contains(u"UTC") || name.contains(u"utc"))
-        return true;
-    // "nixtime" preceded by U, u or a comma.
-    for (qsizetype at = name.indexOf(u"nixtime"); at >= 0; at = name.indexOf(u"nixtime", at + 1)) {
-        if (at > 0 && (name[at - 1] == u'U' || name[at - 1] == u'u' || name[at - 1] == u','))
-            return true;
-    }
-    return false;
-}
-
-QString Render_Time(const QString& value) {
+void Put_Time(Utf8Writer& out, QStringView value) {
+    if (value.isEmpty())
+        return;
     bool ok = false;
     const std::int64_t seconds = value.toInt(&ok, 10); // 0 when not a 32-bit decimal integer
     const std::int64_t day_count = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
@@ -57,60 +49,51 @@ QString Render_Time(const QString& value) {
     int day = 0;
     Civil_From_Days(day_count, year, month, day);
 
-    QString text;
-    text.reserve(28);
-    Append_Digits(text, day, 2);
-    text.append(u'.');
-    Append_Digits(text, month, 2);
-    text.append(u'.');
-    Append_Digits(text, year, 4);
-    text.append(u" - ");
-    Append_Digits(text, second_of_day / 3600, 2);
-    text.append(u':');
-    Append_Digits(text, second_of_day / 60 % 60, 2);
-    text.append(u':');
-    Append_Digits(text, second_of_day % 60, 2);
-    text.append(u"(UTC+0)");
-    return text;
+    static constexpr char Trailer[] = "(UTC+0)";
+    out.Reserve(21 + sizeof Trailer);
+    char* at = out.Cursor();
+    char* const start = at;
+    at = Put_Digits(at, day, 2);
+    *at++ = '.';
+    at = Put_Digits(at, month, 2);
+    *at++ = '.';
+    at = Put_Digits(at, year, 4);
+    at = std::copy_n(" - ", 3, at);
+    at = Put_Digits(at, second_of_day / 3600, 2);
+    *at++ = ':';
+    at = Put_Digits(at, second_of_day / 60 % 60, 2);
+    *at++ = ':';
+    at = Put_Digits(at, second_of_day % 60, 2);
+    at = std::copy_n(Trailer, sizeof Trailer - 1, at);
+    out.Advance(at - start);
 }
 
-// Appends a field's line up to its value; true when the value is to be shown as a date. A name
-// containing "bit" is a bit field: indented, "bit" taken out, never a date. The name is copied as
-// it is: a "%1" typed into a name stays "%1".
-static bool Append_Prefix(QString& out, const QString& name) {
-    const bool is_bit = name.contains(Bit_Marker);
-    if (is_bit) {
-        out.append(u'\t');
-        out.append(QString(name).remove(Bit_Marker));
-    } else {
-        out.append(name);
+QString Render_Time(QStringView value) {
+    QByteArray text;
+    {
+        Utf8Writer out(text);
+        Put_Time(out, value);
     }
-    out.append(u": --- ");
-    return !is_bit && Is_Time_Name(name);
+    return QString::fromLatin1(text);
 }
 
-Field_Line Describe_Field(const QString& name) {
-    Field_Line line;
-    line.Is_Time = Append_Prefix(line.Prefix, name);
-    return line;
-}
-
-void Append_Result(QString& out, const QString& device_name, const DecodedPacket& packet) {
-    out.append(u"\t\t\t");
-    out.append(device_name);
-    out.append(u'\n');
+void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedPacket& packet) {
+    Utf8Writer out(bytes);
+    out.Put(QByteArrayView("\t\t\t", 3));
+    out.Put(device_utf8);
+    out.Put('\n');
     for (const DecodedField& field : packet) {
-        const bool is_time = Append_Prefix(out, field.Name);
-        out.append(is_time ? Render_Time(field.Value) : field.Value);
-        out.append(u'\n');
+        // A field made by hand has no line yet: it is worked out from its name here.
+        std::shared_ptr<const FieldLine> made;
+        const FieldLine& line = field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
+        out.Put(line.Prefix);
+        if (line.Is_Time)
+            Put_Time(out, field.Value);
+        else
+            out.Put_Text(field.Value);
+        out.Put('\n');
     }
-    out.append(u"\n\n");
-}
-
-QString Render_Result(const QString& device_name, const DecodedPacket& packet) {
-    QString out;
-    Append_Result(out, device_name, packet);
-    return out;
+    out.Put(QByteArrayView("\n\n", 2));
 }
 
 } // namespace ResultRenderer

@@ -1,60 +1,67 @@
-// Fuzzes one whole conversion, exactly as the command-line decoder runs it with a template loaded
-// once: cleaning, base64 detection and decoding, template selection, decoding and rendering.
+// Fuzzes whole conversions exactly as kivo-decode runs them, with a template loaded once and one
+// conversion for many pastes: cleaning, base64, template selection, decoding, the printed text
+// and the JSON record. The text is checked against the display rules stated plainly here, the
+// record by reading it back as JSON.
 //
-// Input layout: the template document, a 0x00 byte, then the paste (UTF-8). Without a 0x00 byte
-// the whole input is the template and the paste is empty. Nothing is written to disk.
+// Input layout: the template document, then each paste (UTF-8) after a 0x00 byte. Without a
+// 0x00 byte the whole input is the template and there is no paste. Nothing is written to disk.
 
 #include "DeviceTemplateFile.h"
 #include "FuzzRequire.h"
 #include "HexText.h"
+#include "JsonRecord.h"
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
-#include "ResultRenderer.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QString>
+#include <QTimeZone>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
 class Buffer_Output : public PacketConversion::Output {
   public:
-    void Clear() override {
-        Text.clear();
-        ++Clears;
-    }
-    void Insert(const QString& text) override { Text.append(text); }
-
-    QString Text;
+    void Clear() override { ++Clears; }
+    void Show() override {}
     int Clears = 0;
 };
 
 bool Is_Bit_String(const QString& value) {
-    if (value.size() > 8)
-        return false;
-    for (QChar c : value) {
-        if (c != u'0' && c != u'1')
-            return false;
-    }
-    return true;
+    return value.size() <= 8 && QRegularExpression(u"^[01]*$"_qs).match(value).hasMatch();
 }
 
-bool Is_Lower_Hex(const QString& text) {
-    if (text.size() % 2 != 0)
-        return false;
-    for (QChar c : text) {
-        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
-            return false;
+// The printed text, by the rules as the user reads them.
+QString Expected_Text(const PacketConversion::Result& result) {
+    static const QRegularExpression time_name(u"(Время)|([U,u]nixtime)|(UTC)|(utc)"_qs);
+    QString text = result.Is_Base64 ? u"to HEX - %1\n\n"_qs.arg(result.Hex_Text) : QString();
+    if (result.State != PacketConversion::Outcome::Decoded)
+        return text;
+    text += u"\t\t\tx\n"_qs;
+    for (const DecodedField& field : result.Packet) {
+        QString value = field.Value;
+        if (field.Name.contains(u"bit"_qs)) {
+            text += u'\t' + QString(field.Name).remove(u"bit"_qs);
+        } else {
+            text += field.Name;
+            if (field.Name.contains(time_name) && !value.isEmpty())
+                value = QDateTime::fromSecsSinceEpoch(value.toInt(), QTimeZone(0))
+                            .toString(u"dd.MM.yyyy - hh:mm:ss'(UTC+0)'"_qs);
+        }
+        text += u": --- "_qs + value + u'\n';
     }
-    return true;
+    return text + u"\n\n"_qs;
 }
 
-// The decoded fields must follow the selected template line by line: the type line, then every
-// byte field, each bitmap field followed by exactly its bit fields, made of 0 and 1 only.
+// The decoded fields follow the selected template line by line: the type line, then every byte
+// field, each bitmap field followed by exactly its bit fields, made of 0 and 1 only.
 void Check_Fields(const DeviceTemplateFile& file, const QString& hex, const DecodedPacket& packet) {
     if (packet.size() == 1 && packet.first().Name == QLatin1String("ERROR"))
         return;
@@ -63,6 +70,7 @@ void Check_Fields(const DeviceTemplateFile& file, const QString& hex, const Deco
     Require(selection.Index >= 0, "a decoded packet has a template");
     Require(packet.first().Value == selection.Type_Name, "type line names the selected type");
     const PacketTemplate& chosen = file.Templates().at(selection.Index);
+    Require(!chosen.Is_Empty, "an empty template decodes nothing");
     qsizetype line = 1;
     for (const ByteFieldEntry& field : chosen.Data) {
         Require(line < packet.size(), "one line per byte field");
@@ -81,29 +89,77 @@ void Check_Fields(const DeviceTemplateFile& file, const QString& hex, const Deco
     Require(line == packet.size(), "no lines beyond the template's fields");
 }
 
-void Check_Output(const PacketConversion::Result& result, const Buffer_Output& output,
-                  const QString& device) {
-    const QString hex_line =
-        result.Is_Base64 ? PacketConversion::To_Hex_Line(result.Hex_Text) : QString();
+// Text as it reads back from UTF-8 (a lone surrogate does not survive the encoding).
+QString Through_Utf8(const QString& text) {
+    return QString::fromUtf8(text.toUtf8());
+}
+
+void Check_Record(const QByteArray& line, const QString& paste,
+                  const PacketConversion::Result& result) {
+    Require(line.endsWith('\n') && line.count('\n') == 1, "a record is one line");
+    const QJsonObject record = QJsonDocument::fromJson(line).object();
+    Require(record.value(u"input"_qs).toString() == Through_Utf8(paste), "record input");
+    Require(record.value(u"hex"_qs).toString() == result.Hex_Text, "record hex");
+    Require(record.value(u"ok"_qs).toBool() == (result.State == PacketConversion::Outcome::Decoded),
+            "record ok");
+    const QJsonArray fields = record.value(u"fields"_qs).toArray();
+    Require(fields.size() == result.Packet.size(), "one record field per field");
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QJsonObject field = fields.at(i).toObject();
+        Require(field.value(u"name"_qs).toString() == Through_Utf8(result.Packet.at(i).Name) &&
+                    field.value(u"value"_qs).toString() == Through_Utf8(result.Packet.at(i).Value),
+                "record fields hold the names and values");
+    }
+    Require(record.value(u"messages"_qs).toArray().size() == result.Messages.size(),
+            "record messages");
+}
+
+void Check(const DeviceTemplateFile& file, const PacketConversion::Result& result,
+           const Buffer_Output& output) {
     if (result.Is_Base64)
-        Require(Is_Lower_Hex(result.Hex_Text), "base64 becomes lower-case hex");
+        Require(QRegularExpression(u"^([0-9a-f]{2})*$"_qs).match(result.Hex_Text).hasMatch(),
+                "base64 becomes lower-case hex");
+    Require(output.Text == Expected_Text(result).toUtf8(), "the text as the rules print it");
     switch (result.State) {
     case PacketConversion::Outcome::Empty_Input:
-        Require(output.Clears == 0 && output.Text.isEmpty(), "empty input leaves the pane");
-        Require(result.Packet.isEmpty(), "empty input decodes nothing");
+        Require(output.Clears == 0 && result.Packet.isEmpty(), "empty input leaves the pane");
+        Require(result.Messages == QList{PacketConversion::Empty_Input_Message()},
+                "an empty paste gets exactly its message");
         break;
     case PacketConversion::Outcome::Not_Decoded:
         Require(result.Packet.isEmpty(), "not decoded means an empty packet");
-        Require(output.Text == hex_line, "a failed conversion prints only the hex line");
+        Require(result.Messages.last() == PacketConversion::Not_Decoded_Message(),
+                "a failed conversion ends in its message");
         break;
     case PacketConversion::Outcome::Decoded:
-        Require(!result.Packet.isEmpty(), "decoded means fields");
-        Require(output.Text == hex_line + ResultRenderer::Render_Result(device, result.Packet),
-                "the pane holds the hex line and the rendered result");
-        Require(output.Text.endsWith(QLatin1String("\n\n")), "the result ends in the trailer");
+        Require(!result.Packet.isEmpty() && result.Messages.isEmpty(), "decoded means fields");
+        Check_Fields(file, result.Hex_Text, result.Packet);
         break;
     }
+    Require(output.Clears == (result.State != PacketConversion::Outcome::Empty_Input),
+            "the pane is cleared once");
 }
+
+// Converts pastes one after the other, as kivo-decode does.
+class Converter {
+  public:
+    explicit Converter(const DeviceTemplateFile& file)
+        : File(file), Decoder(u"x.json"_qs, Conversion.Reporter()) {}
+
+    const PacketConversion::Result& Run(const QString& paste, PacketConversion::Output* output) {
+        return Conversion.Run(
+            paste,
+            [this](const QString& hex, DecodedPacket& packet) {
+                Decoder.Parse_Packet(File, hex, packet);
+            },
+            output);
+    }
+
+  private:
+    const DeviceTemplateFile& File;
+    PacketConversion Conversion{u"x"_qs, [](const UserMessage&) {}};
+    PacketDecoder Decoder;
+};
 
 } // namespace
 
@@ -116,31 +172,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray input =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const qsizetype separator = input.indexOf('\0');
-    const QByteArray document = separator < 0 ? input : input.left(separator);
-    const QString paste =
-        separator < 0 ? QString() : QString::fromUtf8(input.sliced(separator + 1));
+    QList<QByteArray> parts = input.split('\0');
+    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(parts.takeFirst());
 
-    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(QByteArray(document));
-    QList<UserMessage> messages;
-    const MessageReporter reporter = [&](const UserMessage& message) { messages.append(message); };
-    const QString device = QStringLiteral("x");
-    Buffer_Output output;
-    const PacketConversion::Result result = PacketConversion::Run(
-        paste, device,
-        [&](const QString& hex) {
-            return PacketDecoder(QStringLiteral("x.json"), reporter).Parse_Packet(file, hex);
-        },
-        reporter, output);
-
-    Check_Output(result, output, device);
-    if (result.State == PacketConversion::Outcome::Decoded)
-        Check_Fields(file, result.Hex_Text, result.Packet);
-    else if (result.State == PacketConversion::Outcome::Not_Decoded)
-        Require(!messages.isEmpty() && messages.last() == PacketConversion::Not_Decoded_Message(),
-                "a failed conversion ends in its message");
-    else
-        Require(messages == QList{PacketConversion::Empty_Input_Message()},
-                "an empty paste gets exactly its message");
+    Converter converter(file);
+    const JsonRecord json(u"x"_qs);
+    for (const QByteArray& part : parts) {
+        const QString paste = QString::fromUtf8(part);
+        Buffer_Output output;
+        const PacketConversion::Result& result = converter.Run(paste, &output);
+        Check(file, result, output);
+        QByteArray record;
+        json.Append(record, paste, result);
+        Check_Record(record, paste, result);
+        // The conversion reuses what earlier pastes left; a fresh one decodes the same.
+        Require(Converter(file).Run(paste, nullptr).Packet == result.Packet,
+                "a conversion reused decodes as a fresh one");
+    }
     return 0;
 }

@@ -19,18 +19,6 @@
 
 namespace {
 
-const char* const Sensor_Json = R"({"packet_data": [
-  {"packet_type": -1, "name": "Other", "total_size": 30, "min_size": 2,
-   "data": [{"num_byte": 1, "size": -1, "name": "Payload"}]},
-  {"packet_type": 1, "name": "Telemetry", "total_size": 8,
-   "data": [{"num_byte": 1, "size": 4, "name": "Time"},
-            {"num_byte": 5, "size": 2, "name": "Temperature"},
-            {"num_byte": 7, "size": 1, "name": "Status", "bitmap": [
-              {"num_bit": 0, "size": 1, "name": "Alarm"},
-              {"num_bit": 1, "size": 2, "name": "Mode"}]}]},
-  {"packet_type": [{"T": 2, "name": "BeaconA"}, {"T": 3, "name": "BeaconB"}], "total_size": 21,
-   "data": [{"num_byte": 1, "size": 20, "name": "Beacon"}]}]})";
-
 QPushButton* Convert_Button(MainWindow& window) {
     for (QPushButton* button : window.findChildren<QPushButton*>())
         if (button->text() == QStringLiteral("Конвертировать"))
@@ -64,10 +52,8 @@ int main(int argc, char** argv) {
     if (!work_dir.isValid() || !QDir::setCurrent(work_dir.path()) ||
         !QDir().mkdir(QStringLiteral("Device")))
         return 1;
-    QFile file(QStringLiteral("Device/sensor1.json"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(Sensor_Json) < 0)
+    if (!QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), QStringLiteral("Device/sensor1.json")))
         return 1;
-    file.close();
     {
         QSettings settings(QStringLiteral("Dev.conf"), QSettings::IniFormat);
         settings.setValue(QStringLiteral("Dev/Sensor-1"), QStringLiteral("sensor1.json"));

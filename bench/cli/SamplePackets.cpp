@@ -5,28 +5,13 @@
 
 namespace SamplePackets {
 
-QByteArray Sensor_Template() {
-    return R"({"packet_data": [
-  {"packet_type": -1, "name": "Other", "total_size": 30, "min_size": 2,
-   "data": [{"num_byte": 1, "size": -1, "name": "Payload"}]},
-  {"packet_type": 1, "name": "Telemetry", "total_size": 8,
-   "data": [{"num_byte": 1, "size": 4, "name": "Time"},
-            {"num_byte": 5, "size": 2, "name": "Temperature"},
-            {"num_byte": 7, "size": 1, "name": "Status",
-             "bitmap": [{"num_bit": 0, "size": 1, "name": "Alarm"},
-                        {"num_bit": 1, "size": 2, "name": "Mode"}]}]},
-  {"packet_type": [{"T": 2, "name": "BeaconA"}, {"T": 3, "name": "BeaconB"}], "total_size": 21,
-   "data": [{"num_byte": 1, "size": 20, "name": "Beacon"}]}
-]})";
-}
-
 bool Write_Workspace(const QString& dir) {
     if (!QDir(dir).mkpath(QStringLiteral("Device")))
         return false;
     QFile conf(dir + QStringLiteral("/Dev.conf"));
-    QFile json(dir + QStringLiteral("/Device/sensor1.json"));
-    return conf.open(QIODevice::WriteOnly) && json.open(QIODevice::WriteOnly) &&
-           conf.write("[Dev]\nSensor-1=sensor1.json\n") > 0 && json.write(Sensor_Template()) > 0;
+    const QString json = dir + QStringLiteral("/Device/sensor1.json");
+    return conf.open(QIODevice::WriteOnly) && conf.write("[Dev]\nSensor-1=sensor1.json\n") > 0 &&
+           (QFile::exists(json) || QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), json));
 }
 
 namespace {

@@ -8,11 +8,9 @@
 // The Sensor-1 workspace and random packets for it, for the benchmark.
 namespace SamplePackets {
 
-// Three templates: a catch-all of up to 30 bytes, Telemetry for type 01 (time, temperature and a
-// status byte with two bit fields) and a 21-byte beacon for types 02 and 03.
-QByteArray Sensor_Template();
-
-// Writes <dir>/Dev.conf (Sensor-1 = sensor1.json) and <dir>/Device/sensor1.json.
+// Writes <dir>/Dev.conf (Sensor-1 = sensor1.json) and <dir>/Device/sensor1.json, the sample
+// workspace's template: a catch-all of up to 30 bytes, Telemetry for type 01 (time, temperature
+// and a status byte with two bit fields) and a 21-byte beacon for types 02 and 03.
 bool Write_Workspace(const QString& dir);
 
 // A random paste for that template: types 01, 02, 03 and others, as hex in either case or as

@@ -11,15 +11,10 @@
 
 namespace {
 
-const QByteArray Sensor_Json = R"({"packet_data":[
- {"packet_type":-1,"name":"Other","total_size":30,"min_size":2,
-  "data":[{"num_byte":1,"size":-1,"name":"Payload"}]},
- {"packet_type":1,"name":"Telemetry","total_size":8,"data":[
-  {"num_byte":1,"size":4,"name":"Time"},{"num_byte":5,"size":2,"name":"Temperature"},
-  {"num_byte":7,"size":1,"name":"Status","bitmap":[
-   {"num_bit":0,"size":1,"name":"Alarm"},{"num_bit":1,"size":2,"name":"Mode"}]}]},
- {"packet_type":[{"T":2,"name":"BeaconA"},{"T":3,"name":"BeaconB"}],"total_size":21,
-  "data":[{"num_byte":1,"size":20,"name":"Beacon"}]}]})";
+QByteArray Sensor_Json() {
+    QFile file(QStringLiteral(KIVO_SENSOR_TEMPLATE));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 const QString Telemetry = QStringLiteral("0100F15365FBFF05");
 
@@ -34,12 +29,10 @@ void Decode_Reading_File(benchmark::State& state) {
     const QString start = QDir::currentPath();
     QDir::setCurrent(dir.path());
     QDir().mkdir(QStringLiteral("Device"));
-    QFile file(QStringLiteral("Device/sensor1.json"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(Sensor_Json) != Sensor_Json.size()) {
+    if (!QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), QStringLiteral("Device/sensor1.json"))) {
         state.SkipWithError("cannot write the template file");
         return;
     }
-    file.close();
     for (auto _ : state) {
         const DecodedPacket packet =
             PacketDecoder(QStringLiteral("sensor1.json")).Parse_Packet(Telemetry);
@@ -54,7 +47,7 @@ void Decode_Reading_File(benchmark::State& state) {
 BENCHMARK(Decode_Reading_File);
 
 void Decode_Loaded_Once(benchmark::State& state) {
-    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Sensor_Json);
+    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Sensor_Json());
     const PacketDecoder decoder(QStringLiteral("sensor1.json"));
     for (auto _ : state) {
         const DecodedPacket packet = decoder.Parse_Packet(file, Telemetry);

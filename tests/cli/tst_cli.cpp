@@ -1,12 +1,6 @@
-#include "Base64Hex.h"
-#include "DecodeSession.h"
-#include "LineReader.h"
-#include "OutputBuffer.h"
-
 #include <QtCore>
 #include <QtTest>
 
-#include <random>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -16,7 +10,8 @@ namespace {
 // Names that meet every rendering rule: time words, "bit" inside names, Cyrillic, "%1" in a name.
 const QByteArray Rich_Template = R"({"packet_data": [
   {"packet_type": -1, "name": "Прочее %1", "total_size": 40, "min_size": 3, "data": [
-    {"num_byte": 1, "size": 1, "name": "Orbit"}, {"num_byte": 2, "size": -1, "name": "Хвост"}]},
+    {"num_byte": 1, "size": 1, "name": "Orbit"}, {"num_byte": 1, "size": 1},
+    {"num_byte": 2, "size": -1, "name": "Хвост"}]},
   {"packet_type": 1, "name": "Время", "total_size": 12, "data": [
     {"num_byte": 1, "size": 4, "name": "Время"}, {"num_byte": 5, "size": 4, "name": "UTC_offset"},
     {"num_byte": 9, "size": 2, "name": "Unixtime %1"}, {"num_byte": 11, "size": 1, "name": "Флаги",
@@ -41,46 +36,6 @@ Run_Result Run(const QStringList& arguments, const QByteArray& input = {}) {
 bool Write_File(const QString& path, const QByteArray& content) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// The window's output pane text for one paste; its message boxes go to `messages` as lines.
-QByteArray Window_Text(const QString& paste, const DeviceTemplateFile& file, QByteArray& messages) {
-    struct Pane : PacketConversion::Output {
-        QString Text;
-        void Clear() override { Text.clear(); }
-        void Insert(const QString& text) override { Text += text; }
-    } pane;
-    const MessageReporter reporter = [&](const UserMessage& message) {
-        messages += (message.Title + u": "_qs + message.Text + u'\n').toUtf8();
-    };
-    PacketDecoder decoder(u"rich.json"_qs, reporter);
-    const auto parse = [&](const QString& hex) { return decoder.Parse_Packet(file, hex); };
-    PacketConversion::Run(paste, Device, parse, reporter, pane);
-    return pane.Text.toUtf8();
-}
-
-// Packets of each template as hex or base64 (either case, padded or not, some with a blank or
-// a damaging character inserted), and long lines of hex digits with rare characters anywhere.
-QStringList Pastes(std::mt19937& random, int count, bool any_character) {
-    const QString extra = any_character ? u"|\r|\n|\xD800"_qs : QString();
-    const QStringList rare = (u" |\t|+|=|/|\\|g|Z|Ж|-|😀"_qs + extra).split(u'|');
-    QStringList pastes;
-    for (int i = 0; i < count; ++i) {
-        QByteArray bytes(random() % 2 ? 1 + random() % 40 : random() % 2 ? 12 : 21, '\0');
-        std::generate(bytes.begin(), bytes.end(), [&] { return char(random()); });
-        bytes[0] = char(random() % 4);
-        const QString text = QString::fromLatin1(random() % 3 ? bytes.toHex() : bytes.toBase64());
-        QString paste = random() % 2 ? text : QString(text).remove(u'=');
-        paste = random() % 3 ? paste : paste.toUpper();
-        if (random() % 4 == 0)
-            paste.insert(random() % (paste.size() + 1), rare[random() % rare.size()]);
-        QString line;
-        for (int length = random() % 100; length > 0; --length)
-            line += random() % 12 ? QString(u"0123456789abcdefABCDEF"[random() % 22])
-                                  : rare[random() % rare.size()];
-        pastes << paste << line;
-    }
-    return pastes << u"| \t|AQID|0x01|7|01Ж|a-b_|ZZ"_qs.split(u'|');
 }
 
 // QtTest rows given as one text each: the row's name, then its cells, separated by " | ".
@@ -114,83 +69,23 @@ class TestCli : public QObject {
                 big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
     }
 
-    // The fast path prints and reports what the window's conversion does, paste by paste. Cells:
-    // line end (none: pastes given whole, as arguments; lines read in 16-byte blocks), buffer size.
-    void Session_Equals_Window_data() {
-        Add_Rows({"arguments, small buffer |  | 64", "arguments, large buffer |  | 65536",
-                  "LF lines | \n | 64", "CR LF lines | \r\n | 64"});
-    }
-    void Session_Equals_Window() {
-        QFETCH(QStringList, cells);
-        const QByteArray line_end = cells[0].toLatin1();
-        const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Rich_Template);
-        std::mt19937 random(7);
-        QStringList pastes = Pastes(random, 1500, true);
-        const QByteArray input = pastes.join(cells[0]).toUtf8(); // "ZZ" at the end, without LF
-        QTemporaryFile in, out, err;
-        QVERIFY(in.open() && out.open() && err.open() && in.write(input) == input.size() &&
-                in.flush() && in.seek(0));
-        if (!line_end.isEmpty()) { // the lines the window is given: split at LF, without CR LF's CR
-            pastes.clear();
-            for (const QByteArray& line : input.split('\n'))
-                pastes << QString::fromUtf8(line.endsWith('\r') ? line.chopped(1) : line);
-        }
-        OutputBuffer to_out(out.handle(), cells[1].toInt()), to_err(err.handle(), cells[1].toInt());
-        DecodeSession session({Device, Path, file, DecodeSession::Format::Text}, to_out, to_err);
-        LineReader reader(in.handle(), {}, 16);
-        QByteArrayView line;
-        for (qsizetype i = 0; line_end.isEmpty() && i < pastes.size(); ++i)
-            session.Decode(pastes[i]);
-        while (!line_end.isEmpty() && reader.Next(line))
-            session.Decode_Line(line);
-        QByteArray expected_out, expected_err;
-        for (const QString& paste : pastes)
-            expected_out += Window_Text(paste, file, expected_err);
-        QVERIFY(expected_out.count("to HEX - ") > 300 && to_out.Flush() && to_err.Flush());
-        QVERIFY(out.seek(0) && err.seek(0));
-        QCOMPARE(out.readAll(), expected_out);
-        QCOMPARE(err.readAll(), expected_err);
-    }
-
-    // The quick base64 decoder takes exactly the plain texts and decodes them as Qt does: edge
-    // cases and every text of up to six digits of each range, '+', '/', '=' or foreign characters.
-    void Base64_Agrees_With_Qt() {
-        const QRegularExpression plain(
-            u"^[A-Za-z0-9+/]*$|^([A-Za-z0-9+/]{4})*([A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)$"_qs);
-        QStringList texts = u"QQ==QUJD|QU_D|QU\\D|QU D|QUéD|+/09azAZ"_qs.split(u'|');
-        const QString symbols = u"A/+9z=-.Ж"_qs;
-        for (int length = 0, count = 1; length <= 6; ++length, count *= symbols.size())
-            for (int n = 0; n < count; ++n) {
-                QString& text = texts.emplace_back();
-                for (int rest = n; text.size() < length; rest /= symbols.size())
-                    text += symbols[rest % symbols.size()];
-            }
-        for (const QString& text : texts) {
-            QString hex = u"left over"_qs;
-            const bool accepted = Base64Hex::Decode_Plain(text, hex);
-            const auto qt = QByteArray::fromBase64Encoding(text.toLatin1(),
-                                                           QByteArray::AbortOnBase64DecodingErrors);
-            QVERIFY2(accepted == plain.match(text).hasMatch() &&
-                         (!accepted || (qt && hex == QString::fromLatin1(qt.decoded.toHex()) &&
-                                        hex == PacketConversion::Hex_From_Base64(text))),
-                     qPrintable(text));
-        }
-    }
-
-    // The executable prints the window's text for packets as arguments or as lines of input.
-    void Executable_Prints_Window_Text() {
-        std::mt19937 random(11);
-        QStringList pastes = Pastes(random, 150, false);
-        pastes.removeIf([](const QString& paste) { return paste.trimmed().isEmpty(); });
-        const DeviceTemplateFile file = DeviceTemplateFile::From_Json(Rich_Template);
-        QByteArray input, expected_out, expected_err;
-        for (const QString& paste : pastes) {
-            input += paste.toUtf8() + (random() % 2 ? "\n" : "\r\n") + (random() % 5 ? "" : "\t\n");
-            expected_out += Window_Text(paste, file, expected_err);
-        }
-        const Run_Result expected{expected_err.isEmpty() ? 0 : 1, expected_out, expected_err};
-        QCOMPARE(Run(QStringList{"-C", Dir->path(), "-d", Device, "--"} + pastes), expected);
-        QCOMPARE(Run({"-d", Device}, input), expected);
+    // Pastes given as arguments and as lines of input (LF or CR LF, blank lines between) print
+    // the window's text: a nameless field, a character of three UTF-8 bytes, a Cyrillic name, one
+    // type byte decoded with two shapes in a row.
+    void Prints_The_Window_Text() {
+        const QStringList pastes = {u"7F0102\u08000"_qs, u"01AABB"_qs, u"AQDxU2UAAAAAAAAA"_qs};
+        const QString head = u"\t\t\tДатчик-1\n"_qs, type = u"Тип пакета: --- "_qs;
+        const QString expected =
+            head + type + u"Прочее %1\n\tOr: --- 1\n: --- 1\nХвост: --- 02\u08000\n\n\n"_qs + head +
+            u"ERROR: --- Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3\n\n\n"
+            u"to HEX - 0100f1536500000000000000\n\n"_qs +
+            head + type +
+            u"Время\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\nUTC_offset: --- 01.01.1970 - "
+            u"00:00:00(UTC+0)\nUnixtime %1: --- 01.01.1970 - 00:00:00(UTC+0)\nФлаги: --- \n"
+            u"\tUTC: --- 000\n\tРежим: --- 00000\n\n\n"_qs;
+        const Run_Result printed{0, expected.toUtf8(), {}};
+        QCOMPARE(Run(QStringList{"-d", Device, "--"} + pastes), printed);
+        QCOMPARE(Run({"-d", Device}, (pastes.join(u"\r\n \t\n"_qs) + u'\n').toUtf8()), printed);
     }
 
     // clang-format off
@@ -235,13 +130,17 @@ class TestCli : public QObject {
 
     // One object per line; Cyrillic names and values, quotes and control characters come back.
     void Json_Round_Trips_Text() {
-        const QString odd = u"\"\\ \x01Ж\r"_qs;
-        QByteArray out = std::get<1>(Run({"--json", "-d", Device, "AQDxU2UAAAAAAAAA", " ", odd}));
+        const QStringList odd = {u"\"\\ \x01Ж\r"_qs, u"q\"q"_qs, u"q\\q"_qs};
+        QByteArray out =
+            std::get<1>(Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", " "} + odd));
         QJsonArray records =
             QJsonDocument::fromJson('[' + out.chopped(1).replace('\n', ',') + ']').array();
-        QCOMPARE(records.size(), 3);
-        QVERIFY(out.contains("\"input\":\"\\\"\\\\ \\u0001Ж\\r\"")); // escaped as JSON requires
-        records.removeLast();
+        QCOMPARE(records.size(), 5);
+        // Escaped as JSON requires, each character on its own too.
+        for (const char* input : {"\"\\\"\\\\ \\u0001Ж\\r\"", "\"q\\\"q\"", "\"q\\\\q\""})
+            QVERIFY2(out.contains("{\"input\":" + QByteArray(input) + ','), input);
+        while (records.size() > 2)
+            records.removeLast();
         const QByteArray expected = R"json([
 {"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"device":"Датчик-1","ok":true,"fields":[{"name":"Тип пакета","value":"Время"},{"name":"Время","value":"1700000000","time":"14.11.2023 - 22:13:20(UTC+0)"},{"name":"UTC_offset","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Unixtime %1","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Флаги","value":""},{"name":"bitUTC","value":"000"},{"name":"bitРежим","value":"00000"}],"messages":[]},
 {"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}]}])json";
@@ -261,7 +160,8 @@ class TestCli : public QObject {
         R"(size -1, no min_size | {"num_byte": 1, "size": -1, "name": "T"} | template 0, field "T": size -1 in a template without min_size)",
         R"(bits outside the byte | {"num_byte": 1, "size": 1, "name": "S", "bitmap": [{"num_bit": 6, "size": 3, "name": "M"}, {"num_bit": 0, "size": 0, "name": "Z"}]} | template 0, field "S": bit field "M" covers bits 6..8, outside 0..7/template 0, field "S": bit field "Z" has size 0 and shows no bits)",
         R"(bit in a byte field | {"num_byte": 1, "size": 1, "name": "Orbit"} | template 0, field "Orbit": the name contains "bit": it prints as an indented bit field with "bit" removed)",
-        R"(never selected | {"packet_data": [{"packet_type": 1, "total_size": 1}, {"packet_type": -1, "total_size": 1}, {"packet_type": [], "total_size": 1}]} | template 0: never selected: shadowed by template 1 (a later template that accepts the same types wins)/template 2: accepts no type byte 0..255: never selected)"});
+        R"(never selected | {"packet_data": [{"packet_type": 1, "total_size": 1}, {"packet_type": -1, "total_size": 1}, {"packet_type": [], "total_size": 1}]} | template 0: never selected: shadowed by template 1 (a later template that accepts the same types wins)/template 2: accepts no type byte 0..255: never selected)",
+        R"(empty element | {"packet_data": [7]} | template 0: empty or not an object: the packets it selects (type 0) are reported as having no template)"});
     }
     // clang-format on
     void Check_Finds_Each_Kind() {

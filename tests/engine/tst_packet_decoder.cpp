@@ -86,7 +86,8 @@ const Rows Selection_Rows = {
     "'1' reads 0 | {T:'1',N:'S'} | 00 | S", "2.0 reads 2 | {T:2.0,N:'D'} | 02 | D",
     "2.5 reads 0 | {T:2.5,N:'D'} | 00 | D", "true reads 0 | {T:true,N:'B'} | 00 | B",
     "256 never | {T:256} | 00 | missing 0", "2^32 reads 0 | {T:4294967296,N:'B'} | 00 | B",
-    "not an object | 7 |  | ", "no packet_type | {N:'N','total_size':1} | 00 | N",
+    "not an object | 7 |  | missing 0", "empty object | {} | 00 | missing 0",
+    "empty, shadowed | {},{T:0,N:'Z'} | 00 | Z", "no packet_type | {N:'N','total_size':1} | 00 | N",
     "name a number | {T:5,N:5} | 05 | ", "ZZ | {T:0,N:'Z'} | ZZ01 | Z", "-1 | {T:0,N:'Z'} | -1 | Z",
     "+1 | {T:0,N:'Z'} | +1 | Z", "blank | {T:0,N:'Z'} |  1 | Z", "1G | {T:0,N:'Z'} | 1G | Z",
     "empty | {T:0,N:'Z'} |  | Z"};

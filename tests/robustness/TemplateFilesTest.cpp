@@ -1,5 +1,5 @@
 // Template files between writer and reader. Random templates built in the real constructor and
-// saved decode exactly as the tree describes (KIVO_SEED=<n> repeats a run,
+// saved decode exactly as the tree describes (a fixed seed; KIVO_SEED=<n> takes another,
 // KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). A save meeting a full disk, a broken
 // Dev.conf, no Device/ or a device name Dev.conf cannot hold, and a template the decoder cannot
 // use (not a regular file, too large, not a template), end in a clear message and lose nothing.
@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -218,10 +217,9 @@ class TemplateFilesTest : public QObject {
 };
 
 void TemplateFilesTest::saved_templates_decode_as_built() {
-    const quint32 seed =
-        qEnvironmentVariable("KIVO_SEED", QString::number(QRandomGenerator::global()->generate()))
-            .toUInt();
-    qInfo("round trip seed %u (repeat with KIVO_SEED=%u)", seed, seed);
+    // A fixed seed, so that a run fails or passes the same way everywhere; KIVO_SEED picks another.
+    const quint32 seed = qEnvironmentVariable("KIVO_SEED", u"20231114"_s).toUInt();
+    qInfo("round trip seed %u (another with KIVO_SEED=<n>)", seed);
     Random.seed(seed);
     const int cases = qEnvironmentVariableIntValue("KIVO_ROUND_TRIP_CASES");
     for (int index = 0; index < (cases > 0 ? cases : 200); ++index) {

@@ -15,8 +15,6 @@ namespace {
 
 using Finding = TemplateLinter::Finding;
 
-const QString Bit_Marker = QStringLiteral("bit");
-
 Finding Field_Finding(int index, const QString& field_name, const QString& text) {
     return {index, true, field_name, text};
 }
@@ -38,7 +36,7 @@ QString Bytes_Text(qint64 begin, qint64 end) {
 
 void Lint_Bitmap(int index, const ByteFieldEntry& field, QList<Finding>& findings) {
     for (const BitFieldEntry& bit : field.Bitmap) {
-        const QString bit_name = bit.Name.mid(Bit_Marker.size()); // as the template writes it
+        const QString bit_name = bit.Name.mid(FieldLine::Bit_Marker.size()); // as written
         const qint64 first = bit.Num_Bit;
         const qint64 end = first + bit.Size;
         if (bit.Size <= 0) {
@@ -58,7 +56,7 @@ void Lint_Bitmap(int index, const ByteFieldEntry& field, QList<Finding>& finding
 // The field's bytes, or nothing for a field that occupies none; reports fields outside the packet.
 std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_template,
                                      const ByteFieldEntry& field, QList<Finding>& findings) {
-    if (field.Name.contains(Bit_Marker))
+    if (field.Line->Is_Bit)
         findings.append(
             Field_Finding(index, field.Name,
                           QStringLiteral("the name contains \"bit\": it prints as an indented bit "
@@ -110,36 +108,24 @@ void Lint_Overlaps(int index, QList<Byte_Range> ranges, QList<Finding>& findings
     }
 }
 
-// The type bytes a template accepts by itself, before later templates are considered.
-std::set<int> Accepted_Types(const PacketTemplate& packet_template) {
-    std::set<int> types;
-    if (packet_template.Is_Type_Array) {
-        for (const TypeEntry& entry : packet_template.Types) {
-            if (entry.T >= 0 && entry.T <= 255)
-                types.insert(entry.T);
-        }
-    } else if (packet_template.Packet_Type == -1) {
-        for (int type = 0; type < 256; ++type)
-            types.insert(type);
-    } else if (packet_template.Packet_Type >= 0 && packet_template.Packet_Type <= 255) {
-        types.insert(packet_template.Packet_Type);
-    }
-    return types;
-}
-
 void Lint_Selection(const DeviceTemplateFile& file, QList<Finding>& findings) {
     for (int index = 0; index < file.Templates().size(); ++index) {
-        const std::set<int> types = Accepted_Types(file.Templates().at(index));
-        if (types.empty()) {
+        const QList<int> types = DeviceTemplateFile::Accepted_Types(file.Templates().at(index));
+        if (types.isEmpty()) {
             findings.append(Template_Finding(
                 index, QStringLiteral("accepts no type byte 0..255: never selected")));
             continue;
         }
         std::set<int> winners;
-        for (int type : types)
+        for (const int type : types)
             winners.insert(file.Select(type).Index);
-        if (winners.count(index))
+        if (winners.count(index)) {
+            if (file.Templates().at(index).Is_Empty)
+                findings.append(Template_Finding(
+                    index, QStringLiteral("empty or not an object: the packets it selects (type "
+                                          "0) are reported as having no template")));
             continue;
+        }
         QStringList names;
         for (int winner : winners)
             names.append(QString::number(winner));

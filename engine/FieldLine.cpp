@@ -1,0 +1,26 @@
+#include "FieldLine.h"
+
+#include "JsonRecord.h"
+
+std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name) {
+    auto line = std::make_shared<FieldLine>();
+    line->Is_Bit = name.contains(Bit_Marker);
+    line->Is_Time = !line->Is_Bit && Is_Time_Name(name);
+    // The name is copied as it is: a "%1" typed into a name stays "%1".
+    line->Prefix =
+        line->Is_Bit ? ('\t' + QString(name).remove(Bit_Marker).toUtf8()) : name.toUtf8();
+    line->Prefix.append(": --- ");
+    line->Json_Name = JsonRecord::Quoted(name);
+    return line;
+}
+
+bool FieldLine::Is_Time_Name(QStringView name) {
+    if (name.contains(u"Время") || name.contains(u"UTC") || name.contains(u"utc"))
+        return true;
+    // "nixtime" preceded by U, u or a comma.
+    for (qsizetype at = name.indexOf(u"nixtime"); at >= 0; at = name.indexOf(u"nixtime", at + 1)) {
+        if (at > 0 && (name[at - 1] == u'U' || name[at - 1] == u'u' || name[at - 1] == u','))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ShortCopy.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+// Appends UTF-8 to a byte array through a plain pointer: room is made in large steps, so that a
+// result written piece by piece costs a copy per piece and no bookkeeping; the array is cut back
+// to what was written when the writer goes. Text is encoded as QString::toUtf8 encodes it.
+class Utf8Writer {
+  public:
+    explicit Utf8Writer(QByteArray& out);
+    ~Utf8Writer();
+    Utf8Writer(const Utf8Writer&) = delete;
+    Utf8Writer& operator=(const Utf8Writer&) = delete;
+
+    void Put(char byte) {
+        Reserve(1);
+        *At++ = byte;
+    }
+    void Put(QByteArrayView bytes) {
+        Reserve(bytes.size());
+        Short_Copy(At, bytes.data(), bytes.size());
+        At += bytes.size();
+    }
+    void Put_Text(QStringView text) {
+        // ASCII (numbers, hex digits, Latin names) is by far the most common: it is copied a byte
+        // per character, and only text that turns out to hold anything else is written again, by
+        // Qt's encoder.
+        const char16_t* const in = text.utf16();
+        const qsizetype size = text.size();
+        Reserve(size);
+        char* const out = At; // a local pointer: stores through it cannot move it
+        unsigned seen = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            seen |= in[i];
+            out[i] = static_cast<char>(in[i]);
+        }
+        if (seen >= 0x80)
+            return Put_Encoded(text);
+        At += size;
+    }
+    // Room for `size` more bytes, written through Cursor() and then Advance().
+    void Reserve(qsizetype size) {
+        if (End - At < size)
+            Grow(size);
+    }
+    char* Cursor() { return At; }
+    void Advance(qsizetype size) { At += size; }
+
+  private:
+    void Grow(qsizetype size);
+    void Put_Encoded(QStringView text);
+
+    QByteArray& Out;
+    char* At = nullptr;
+    char* End = nullptr;
+};
