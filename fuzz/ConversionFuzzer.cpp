@@ -3,8 +3,9 @@
 // and the JSON record. The text is checked against the display rules stated plainly here, the
 // record by reading it back as JSON.
 //
-// Input layout: the template document, then each paste (UTF-8) after a 0x00 byte. Without a
-// 0x00 byte the whole input is the template and there is no paste. Nothing is written to disk.
+// Input layout: the template document, then each paste (UTF-8) after a 0x00 byte; pastes after
+// the 16th are ignored, so that one input stays quick. Without a 0x00 byte the whole input is the
+// template and there is no paste. Nothing is written to disk.
 
 #include "DeviceTemplateFile.h"
 #include "FuzzRequire.h"
@@ -23,6 +24,7 @@
 #include <QString>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -35,7 +37,14 @@ class Buffer_Output : public PacketConversion::Output {
 };
 
 bool Is_Bit_String(const QString& value) {
-    return value.size() <= 8 && QRegularExpression(u"^[01]*$"_qs).match(value).hasMatch();
+    return value.size() <= 8 &&
+           std::all_of(value.begin(), value.end(), [](QChar c) { return c == u'0' || c == u'1'; });
+}
+
+bool Is_Lower_Hex(const QString& text) {
+    return text.size() % 2 == 0 && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+           });
 }
 
 // The printed text, by the rules as the user reads them.
@@ -117,8 +126,7 @@ void Check_Record(const QByteArray& line, const QString& paste,
 void Check(const DeviceTemplateFile& file, const PacketConversion::Result& result,
            const Buffer_Output& output) {
     if (result.Is_Base64)
-        Require(QRegularExpression(u"^([0-9a-f]{2})*$"_qs).match(result.Hex_Text).hasMatch(),
-                "base64 becomes lower-case hex");
+        Require(Is_Lower_Hex(result.Hex_Text), "base64 becomes lower-case hex");
     Require(output.Text == Expected_Text(result).toUtf8(), "the text as the rules print it");
     switch (result.State) {
     case PacketConversion::Outcome::Empty_Input:
@@ -174,6 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QList<QByteArray> parts = input.split('\0');
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(parts.takeFirst());
+    parts = parts.first(std::min<qsizetype>(parts.size(), 16));
 
     Converter converter(file);
     const JsonRecord json(u"x"_qs);
