@@ -1,25 +1,22 @@
 // Template files between writer and reader. Random templates built in the real constructor and
-// saved decode exactly as the tree describes (a fixed seed; KIVO_SEED=<n> takes another,
-// KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). A save meeting a full disk, a broken
-// Dev.conf, no Device/ or a device name Dev.conf cannot hold, and a template the decoder cannot
-// use (not a regular file, too large, not a template), end in a clear message and lose nothing.
+// saved decode exactly as the tree describes (a fixed run; KIVO_SEED=<n> runs another,
+// KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). Every outcome of a save, faults
+// included (full disk, broken Dev.conf, no Device/, a device name Dev.conf cannot hold), and a
+// template the decoder cannot use (not a regular file, too large, not a template), end in a clear
+// message and lose nothing.
 
-#include "DeviceRegistry.h"
+#include "BuilderDriver.h"
+#include "ModalBoxes.h"
 #include "PacketBuilder.h"
 #include "PacketDecoder.h"
 #include "SafeFile.h"
-#include "TreeText.h"
+#include "TestWorkspace.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <csignal>
-#include <memory>
 #include <optional>
 #include <random>
 
@@ -33,11 +30,6 @@ namespace {
 const QByteArray Telemetry = R"({"packet_data": [{"packet_type": 1, "name": "Telemetry",
     "total_size": 3, "data": [{"num_byte": 1, "size": 2, "name": "Value"}]}]})";
 
-bool Write_File(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 // A packet decoded as a conversion does, reading the template file again: messages, then fields.
 QString Decode(const QString& file_name, const QString& packet = u"013412"_s) {
     QString text;
@@ -45,64 +37,6 @@ QString Decode(const QString& file_name, const QString& packet = u"013412"_s) {
     for (const DecodedField& field : PacketDecoder(file_name, report).Parse_Packet(packet))
         text += field.Name + u" = "_s + field.Value + u'\n';
     return text;
-}
-
-void Press(PacketBuilder& builder, const QString& text) {
-    for (QPushButton* button : builder.findChildren<QPushButton*>()) {
-        if (button->text() == text)
-            QTest::mouseClick(button, Qt::LeftButton);
-    }
-}
-
-// Adds a packet type (0), byte field (1) or bit field (2) row: the cell its editor opens on is
-// typed and committed with Enter, the others are set as an editor commits them.
-QTreeWidgetItem* Add(PacketBuilder& builder, int kind, const QStringList& cells) {
-    Press(builder,
-          QStringList{u"Тип пакета"_s, u"Поле данных(байт)"_s, u"Поле данных(бит)"_s}[kind]);
-    const int typed = kind == 1 ? 1 : 0;
-    auto* tree = builder.findChild<QTreeWidget*>();
-    QTreeWidgetItem* row = tree->currentItem();
-    auto* editor = qobject_cast<QLineEdit*>(tree->indexWidget(tree->currentIndex()));
-    if (row && editor) {
-        editor->setText(cells.value(typed));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QCoreApplication::processEvents(); // the delegate commits from a queued call
-    }
-    for (int column = 0; row && column < 3; ++column) {
-        if (column != typed || !editor) // no editor on a row under a collapsed one
-            row->setText(column, cells.value(column));
-    }
-    return row;
-}
-
-// What the window tells the user from now on: one entry per message ("I|" or "C|" for the icon,
-// title, "|", text) or question ("?|" title "|" text), the questions answered with yes.
-std::shared_ptr<QStringList> Record(PacketBuilder& builder) {
-    const auto shown = std::make_shared<QStringList>(); // the builder keeps the seams
-    builder.Set_Reporter([shown](const UserMessage& message) {
-        const bool critical = message.Icon == MessageIcon::Critical;
-        *shown << (critical ? u"C|"_s : u"I|"_s) + message.Title + u'|' + message.Text;
-    });
-    builder.Set_Question([shown](const QString& title, const QString& text) {
-        *shown << u"?|"_s + title + u'|' + text;
-        return true;
-    });
-    return shown;
-}
-
-// Names the template and presses "Сохранить": what the save told the user.
-QStringList Save(PacketBuilder& builder, const QString& device_name, const QString& file_name) {
-    // The two line edits are told apart by their place on the bottom line: device name first.
-    for (QLineEdit* edit : builder.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
-        edit->setText(edit->x() < 200 ? device_name : file_name);
-    const auto shown = Record(builder);
-    Press(builder, u"Сохранить"_s);
-    return *shown;
-}
-
-std::optional<QByteArray> Read_File(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? std::optional(file.readAll()) : std::nullopt;
 }
 
 QStringList Entries(const QString& directory) {
@@ -129,23 +63,24 @@ int Between(int low, int high) {
 
 // Typed in as generated (a mistyped row shows in the decodings); the size cell last, as every byte
 // field rewrites it.
-Row Add_Random_Row(PacketBuilder& builder, bool catch_all) {
-    const auto add = [&](int kind, int first, int size, const QString& name) {
-        return Add(builder, kind, {QString::number(first), QString::number(size), name});
+Row Add_Random_Row(BuilderDriver& builder, bool catch_all) {
+    const auto add = [&](BuilderDriver::Kind kind, int first, int size, const QString& name) {
+        return builder.Add(kind, {QString::number(first), QString::number(size), name});
     };
     Row row;
     for (int i = 0, n = catch_all ? 1 : (Between(1, 4) == 1 ? Between(2, 3) : 1); i < n; ++i)
         row.Types << QString::number(catch_all ? -1 : Between(0, 255)),
             row.Names << u"Тип %1 "_s + QString::number(i);
-    QTreeWidgetItem* item = Add(builder, 0, {row.Types.join(u','), {}, row.Names.join(u',')});
+    QTreeWidgetItem* item =
+        builder.Add(BuilderDriver::Type, {row.Types.join(u','), {}, row.Names.join(u',')});
     for (int i = 0, n = Between(0, 5); i < n; ++i) {
         const int size = QList<int>{1, 2, 3, 4, 6, 8, 20}[Between(0, 6)];
         Field field{row.Fixed_End, size, u"Поле %1 "_s + QString::number(i), {}};
-        add(1, field.Byte, field.Size, field.Name);
+        add(BuilderDriver::Byte, field.Byte, field.Size, field.Name);
         for (int b = 0, bits = field.Size <= 4 ? Between(-3, 3) : 0; b < bits; ++b) {
             const int first = Between(0, 7), size = Between(1, 8 - first);
             field.Bits.append({first, size});
-            add(2, first, size, field.Name + u"b"_s + QString::number(b));
+            add(BuilderDriver::Bit, first, size, field.Name + u"b"_s + QString::number(b));
         }
         row.Fixed_End += field.Size;
         row.Fields.append(field);
@@ -155,7 +90,7 @@ Row Add_Random_Row(PacketBuilder& builder, bool catch_all) {
         row.Min = row.Fixed_End + 1;
         row.Total += Between(0, 8);
         row.Fields.append({row.Fixed_End, -1, u"Хвост"_s, {}});
-        add(1, row.Fixed_End, -1, u"Хвост"_s);
+        add(BuilderDriver::Byte, row.Fixed_End, -1, u"Хвост"_s);
     }
     if (item)
         item->setText(1, row.Min > 0 ? u"%1-%2"_s.arg(row.Min).arg(row.Total)
@@ -202,47 +137,46 @@ QString Expected(const Row& row, const QByteArray& bytes, const QString& hex) {
 
 class TemplateFilesTest : public QObject {
     Q_OBJECT
-    std::optional<QTemporaryDir> Work_Dir;
+    std::optional<TestWorkspace> Work_Dir;
 
   private Q_SLOTS:
-    void init() {
-        QVERIFY(QDir::setCurrent(Work_Dir.emplace().path()) && QDir().mkdir(u"Device"_s));
-    }
+    void init() { Work_Dir.emplace(); }
     void saved_templates_decode_as_built();
-    void save_faults_data();
-    void save_faults();
+    void saving_data();
+    void saving();
     void read_faults_data();
     void read_faults();
-    void template_edited_between_conversions();
 };
 
 void TemplateFilesTest::saved_templates_decode_as_built() {
-    // A fixed seed, so that a run fails or passes the same way everywhere; KIVO_SEED picks another.
-    const quint32 seed = qEnvironmentVariable("KIVO_SEED", u"20231114"_s).toUInt();
-    qInfo("round trip seed %u (another with KIVO_SEED=<n>)", seed);
+    const quint32 seed = qEnvironmentVariable("KIVO_SEED", u"20240501"_s).toUInt();
+    qInfo("round trip seed %u (another run: KIVO_SEED=<n>)", seed);
     Random.seed(seed);
     const int cases = qEnvironmentVariableIntValue("KIVO_ROUND_TRIP_CASES");
+    const QStringList saved{u"I|Готово|JSON файл сохранен!"_s};
     for (int index = 0; index < (cases > 0 ? cases : 200); ++index) {
-        PacketBuilder builder;
-        builder.show();
-        QList<Row> rows;
-        for (int i = 0, n = Between(1, 4); i < n; ++i)
-            rows.append(Add_Random_Row(builder, i == 0 && Between(1, 5) == 1));
-        const QStringList saved{u"I|Готово|JSON файл сохранен!"_s};
-        QCOMPARE(Save(builder, u"D%1"_s.arg(index), u"t%1"_s.arg(index)), saved);
+        const QString file = u"t%1"_s.arg(index);
+        PacketBuilder built_window;
+        BuilderDriver built(&built_window);
+        QList<Row> rows; // none at times: an empty template
+        for (int i = 0, n = Between(0, 4); i < n; ++i)
+            rows.append(Add_Random_Row(built, i == 0 && Between(1, 5) == 1));
+        QCOMPARE(built.Save(u"D"_s, file), saved);
         // Opened again: the same rows, nothing to warn about, and saved at once (unasked), the
         // same file.
-        const std::optional<QByteArray> written = Read_File(u"Device/t%1.json"_s.arg(index));
-        PacketBuilder opened;
-        const auto told = Record(opened);
-        QVERIFY(opened.Open_Device_Template(u"D"_s, u"t%1.json"_s.arg(index)));
-        QCOMPARE(*told, QStringList());
-        QCOMPARE(Tree_Text(opened.findChild<QTreeWidget*>()),
-                 Tree_Text(builder.findChild<QTreeWidget*>()));
-        QCOMPARE(Save(opened, u"D"_s, u"t%1"_s.arg(index)), saved);
-        QCOMPARE(Read_File(u"Device/t%1.json"_s.arg(index)), written);
+        const QByteArray written = TestWorkspace::Read(u"Device/"_s + file + u".json"_s);
+        PacketBuilder opened_window;
+        BuilderDriver opened(&opened_window);
+        {
+            const ModalBoxes boxes;
+            QVERIFY(opened_window.Open_Device_Template(u"D"_s, file + u".json"_s));
+            QCOMPARE(boxes.Shown, QStringList());
+        }
+        QCOMPARE(opened.Tree_Text(), built.Tree_Text());
+        QCOMPARE(opened.Save(u"D"_s, file), saved);
+        QCOMPARE(TestWorkspace::Read(u"Device/"_s + file + u".json"_s), written);
 
-        for (int packet = 0; packet < 5; ++packet) {
+        for (int packet = 0; packet < (rows.isEmpty() ? 0 : 5); ++packet) {
             const QStringList& types = rows[Between(0, int(rows.size()) - 1)].Types;
             const int picked = types[Between(0, int(types.size()) - 1)].toInt();
             const int type = picked == -1 ? Between(0, 255) : picked;
@@ -266,7 +200,7 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
             }
             const QString hex =
                 QString::fromLatin1(Between(0, 1) ? bytes.toHex().toUpper() : bytes.toHex());
-            const QString actual = Decode(u"t%1.json"_s.arg(index), hex);
+            const QString actual = Decode(file + u".json"_s, hex);
             QCOMPARE(hex + u'\n' + actual, hex + u'\n' + Expected(*chosen, bytes, hex));
         }
     }
@@ -274,22 +208,24 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
 
 // A save registers the device whatever state Dev.conf is in, keeping the devices it holds, or
 // fails as a whole with a box that says why: Dev.conf and the template file stay byte for byte as
-// they were, and nothing is left behind in Device/. A lowered limit on the size of the files this
-// process writes makes writes fail as on a full disk, for root too.
-void TemplateFilesTest::save_faults_data() {
+// they were, and nothing is left behind in Device/. A template file the window did not write is
+// replaced only after "Да" (rows "declined": the question's default button). A lowered limit on
+// the size of the files this process writes makes writes fail as on a full disk, for root too.
+void TemplateFilesTest::saving_data() {
     QTest::addColumn<QByteArray>("registry"); // Dev.conf before the save; null: none
-    QTest::addColumn<QByteArray>("old");      // Device/new.json before the save; null: none
+    QTest::addColumn<QByteArray>("old");      // the template file before the save; null: none
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("file_name");
     QTest::addColumn<qint64>("file_limit"); // bytes; 0: no limit
     QTest::addColumn<QStringList>("shown");
     const QByteArray registry = "[Dev]\nOld=old.json\n", none;
     const QString saved = u"I|Готово|JSON файл сохранен!"_s;
-    const QString replace = u"?|Подтверждение|Файл Device/new.json уже существует. Заменить его?"_s;
+    const QString replace = u"Q|Подтверждение|Файл Device/new.json уже существует"_s;
     const auto failed = [](const QString& text) { return u"I|Ошибка|"_s + text; };
     const QString too_large = failed(u"Не удалось записать файл Device/new.json\nFile too large"_s);
     const QString no_conf_dir =
         failed(u"Не удалось открыть файлDev.conf\nNo such file or directory"_s);
+    const QString no_name = u"C|Ошибка|Незавние устройтсва или файла пустое."_s;
     const auto row = [](const char* name, const QByteArray& registry, const QByteArray& old,
                         const QString& device, qint64 limit, const QStringList& shown,
                         const QString& file_name = u"new"_s) {
@@ -297,10 +233,13 @@ void TemplateFilesTest::save_faults_data() {
     };
     row("Dev.conf missing", none, none, u"New"_s, 0, {saved});
     row("Dev.conf junk", "\x01 junk\n[Dev]\nOld=old.json\nbroken\n", none, u"New"_s, 0, {saved});
-    row("no file name", registry, none, u"New"_s, 0,
-        {u"C|Ошибка|Незавние устройтсва или файла пустое."_s}, QString());
-    row("no device name", registry, none, QString(), 0,
-        {u"C|Ошибка|Незавние устройтсва или файла пустое."_s});
+    row("Cyrillic names", registry, none, u"Датчик №1"_s, 0, {saved}, u"датчик"_s);
+    row("blank names", registry, none, u" "_s, 0, {saved}, u" "_s);
+    row("replaced", registry, "old", u"New"_s, 0, {replace + u". Заменить его?"_s, saved});
+    row("declined", "[Dev]\nOld=new.json\nElse=new.json\nNew=new.json\n", "old", u"New"_s, 0,
+        {replace + u" и используется устройствами «Else», «Old». Заменить его?"_s});
+    row("no file name", registry, none, u"New"_s, 0, {no_name}, QString());
+    row("no device name", registry, none, QString(), 0, {no_name});
     row("Device/ missing", registry, none, u"New"_s, 0,
         {failed(u"Не удалось открыть файлDevice/new.json\nNo such file or directory"_s)});
     row("a directory in the template's place", registry, none, u"New"_s, 0,
@@ -309,16 +248,14 @@ void TemplateFilesTest::save_faults_data() {
     // 100 bytes.
     row("full disk: new template", registry, none, u"New"_s, 200, {too_large});
     row("full disk: another device's template", "[Dev]\nOld=new.json\n", "old", u"New"_s, 200,
-        {u"?|Подтверждение|Файл Device/new.json уже существует и используется устройством «Old». "
-         "Заменить его?"_s,
-         too_large});
+        {replace + u" и используется устройством «Old». Заменить его?"_s, too_large});
     // Room for the template and the old Dev.conf, not for the new one.
     row("full disk: Dev.conf", "[Dev]\nOld=" + QByteArray(400, 'o') + "\n", none, u"New"_s, 418,
         {failed(u"Не удалось записать файл Dev.conf\n"_s + SafeFile::Read_Back_Reason())});
     // Dev.conf is a link into a missing folder: it fails only once the template is written.
     row("Dev.conf fails after a new template", none, none, u"New"_s, 0, {no_conf_dir});
     row("Dev.conf fails after a replaced template", none, "old", u"New"_s, 0,
-        {replace, no_conf_dir});
+        {replace + u". Заменить его?"_s, no_conf_dir});
     for (const char* name : {"/", "a//b", "/a", "a/"})
         row(name, registry, none, QString::fromUtf8(name), 0,
             {failed(u"Название устройства «%1» нельзя записать в Dev.conf как есть: косые черты в "
@@ -331,7 +268,7 @@ void TemplateFilesTest::save_faults_data() {
         long_name);
 }
 
-void TemplateFilesTest::save_faults() {
+void TemplateFilesTest::saving() {
     const QByteArray tag = QTest::currentDataTag();
     QFETCH(QByteArray, registry);
     QFETCH(QByteArray, old);
@@ -340,16 +277,16 @@ void TemplateFilesTest::save_faults() {
     QFETCH(qint64, file_limit);
     QFETCH(QStringList, shown);
     const QString path = u"Device/%1.json"_s.arg(file_name);
-    QVERIFY(registry.isNull() || Write_File(u"Dev.conf"_s, registry));
-    QVERIFY(old.isNull() || Write_File(path, old));
+    QVERIFY(registry.isNull() || TestWorkspace::Write(u"Dev.conf"_s, registry));
+    QVERIFY(old.isNull() || TestWorkspace::Write(path, old));
     QVERIFY(!tag.startsWith("Dev.conf fails") || QFile::link(u"missing/Dev.conf"_s, u"Dev.conf"_s));
     QVERIFY(tag != "Device/ missing" || QDir().rmdir(u"Device"_s));
     QVERIFY(tag != "a directory in the template's place" || QDir().mkdir(path));
     const QStringList files = Entries(u"Device"_s);
-    PacketBuilder builder;
-    builder.show();
+    PacketBuilder window;
+    BuilderDriver builder(&window);
     const QString type_name(200, u'T');
-    QVERIFY(Add(builder, 0, {u"1"_s, u"3"_s, type_name}));
+    QVERIFY(builder.Add(BuilderDriver::Type, {u"1"_s, u"3"_s, type_name}));
 
     rlimit unlimited{};
     QVERIFY(::getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
@@ -357,26 +294,29 @@ void TemplateFilesTest::save_faults() {
     limited.rlim_cur = rlim_t(file_limit);
     ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
     QVERIFY(file_limit == 0 || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-    const QStringList actual = Save(builder, device, file_name);
+    const QStringList actual = builder.Save(device, file_name, tag == "declined" ? "" : "Да");
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
     QCOMPARE(actual, shown);
 
     if (shown.last() != u"I|Готово|JSON файл сохранен!") {
         const auto before = [](const QByteArray& bytes) {
-            return bytes.isNull() ? std::nullopt : std::optional(bytes);
+            return bytes.isNull() ? QByteArray("(missing)") : bytes;
         };
-        QCOMPARE(Read_File(u"Dev.conf"_s), before(registry));
-        QCOMPARE(Read_File(path), before(old));
+        QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s), before(registry));
+        QCOMPARE(TestWorkspace::Read(path), before(old));
         QCOMPARE(Entries(u"Device"_s), files);
         return;
     }
-    QStringList registered;
-    for (const DeviceRegistry::Device& entry : DeviceRegistry::Read())
-        registered.append(entry.Name + u"="_s + entry.File_Name);
-    QCOMPARE(registered.join(u'|'),
-             registry.isNull() ? u"New=new.json"_s : u"New=new.json|Old=old.json"_s);
-    QCOMPARE(Decode(u"new.json"_s, u"011234"_s), u"Тип пакета = "_s + type_name + u'\n');
-    QCOMPARE(Entries(u"Device"_s), files + QStringList{u"new.json"_s});
+    QStringList registered{device + u'=' + file_name + u".json"_s};
+    if (!registry.isNull())
+        registered << u"Old=old.json"_s;
+    registered.sort();
+    QCOMPARE(TestWorkspace::Registry(), registered.join(u'|'));
+    QCOMPARE(Decode(file_name + u".json"_s, u"011234"_s), u"Тип пакета = "_s + type_name + u'\n');
+    const QString written = file_name + u".json"_s;
+    QCOMPARE(Entries(u"Device"_s), files.contains(written) ? files : files + QStringList{written});
+    // The window wrote the file: it saves over it again without asking.
+    QCOMPARE(builder.Save(device, file_name), QStringList{shown.last()});
 }
 
 void TemplateFilesTest::read_faults_data() {
@@ -384,7 +324,6 @@ void TemplateFilesTest::read_faults_data() {
     QTest::addColumn<QString>("decoded"); // the messages and fields
     const QString none =
         PacketDecoder::Missing_Template_Message(1, u"Device/t.json"_s).Text + u'\n';
-    const QString utf16 = QString::fromUtf8(Telemetry);
     // Only regular files are read, and only up to 64 MiB: the others fail at once, none waits.
     const QString cannot_open = u"Не удалось открыть файлDevice/t.json\n"_s;
     for (const char* special : {"directory", "FIFO", "/dev/zero"})
@@ -394,9 +333,6 @@ void TemplateFilesTest::read_faults_data() {
         << u"Файл Device/t.json больше 64 МБ, шаблоны такого размера не читаются\n"_s;
     QTest::newRow("empty") << QByteArray() << none;
     QTest::newRow("latin-1") << QByteArray(Telemetry).replace("Telemetry", "T\xe9l") << none;
-    QTest::newRow("utf-16") << QByteArray(reinterpret_cast<const char*>(utf16.utf16()),
-                                          utf16.size() * 2)
-                            << none;
     // The parser must give up on deep nesting, not overflow the stack.
     QTest::newRow("10 MB deep") << QByteArray(10 << 20, '[') << none;
     const QByteArray other = R"({"packet_type": 2, "name": "Other packet", "total_size": 3,
@@ -420,20 +356,11 @@ void TemplateFilesTest::read_faults() {
     else if (tag == "64 MiB and a byte") // sparse: takes no room on the disk
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(SafeFile::Max_Read_Size + 1));
     else
-        QVERIFY(Write_File(path, content));
+        QVERIFY(TestWorkspace::Write(path, content));
     file.close();
     QTEST(Decode(u"t.json"_s), "decoded");
     if (!content.isEmpty())
-        QCOMPARE(Read_File(path), std::optional(content)); // unchanged
-}
-
-// The window reads the template again at every conversion: an edit made in between is seen.
-void TemplateFilesTest::template_edited_between_conversions() {
-    QVERIFY(Write_File(u"Device/t.json"_s, Telemetry));
-    QCOMPARE(Decode(u"t.json"_s), u"Тип пакета = Telemetry\nValue = 4660\n"_s);
-    QVERIFY(Write_File(u"Device/t.json"_s, QByteArray(Telemetry).replace("2, \"name\": \"Value",
-                                                                         "1, \"name\": \"Low")));
-    QCOMPARE(Decode(u"t.json"_s), u"Тип пакета = Telemetry\nLow = 52\n"_s);
+        QCOMPARE(TestWorkspace::Read(path), content); // unchanged
 }
 
 QTEST_MAIN(TemplateFilesTest)

@@ -1,0 +1,31 @@
+#include "ModalBoxes.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTest>
+
+ModalBoxes::ModalBoxes(const QString& answer, const QString& pick) : Answer(answer), Pick(pick) {
+    connect(&Timer, &QTimer::timeout, this, &ModalBoxes::Answer_Active);
+    Timer.start(2);
+}
+
+void ModalBoxes::Answer_Active() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        Shown << dialog->directory().dirName() + u'|' + dialog->nameFilters().join(u';');
+        dialog->selectFile(Pick);
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept would only hide it
+        return;
+    }
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box || !box->isVisible())
+        return;
+    Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' + box->text();
+    const QList<QAbstractButton*> buttons = box->buttons();
+    for (QAbstractButton* button : buttons)
+        if (buttons.size() == 1 || button->text() == Answer)
+            return button->click();
+    QTest::keyClick(box, Qt::Key_Return);
+}

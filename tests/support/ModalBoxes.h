@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+// Answers every modal box the code under test opens, from a timer that looks at the active modal
+// widget, and records each as "<icon>|<title>|<text>" (icon I, W, C or Q). A message box is closed
+// with its one button. A question gets the button named Answer, or its default button when no
+// answer was chosen: an unexpected question shows in Shown, and never hangs the test. A file
+// dialog is recorded as "<folder>|<filters>" and picks Pick.
+class ModalBoxes : public QObject {
+  public:
+    explicit ModalBoxes(const QString& answer = {}, const QString& pick = {});
+
+    QString Answer;
+    QString Pick;
+    QStringList Shown;
+
+  private:
+    void Answer_Active();
+
+    QTimer Timer;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary working directory, current while the object lives: an empty Device/ folder, or a
+// copy of examples/workspace. With the file helpers the suites read and write it through.
+class TestWorkspace {
+  public:
+    enum Contents { Empty, Sample };
+    explicit TestWorkspace(Contents contents = Empty);
+    ~TestWorkspace();
+    TestWorkspace(const TestWorkspace&) = delete;
+    TestWorkspace& operator=(const TestWorkspace&) = delete;
+
+    QString Path() const { return Dir.path(); }
+
+    // The file's bytes, or "(missing)" when it cannot be read.
+    static QByteArray Read(const QString& path);
+    static bool Write(const QString& path, const QByteArray& content);
+    static void Register(const QString& device, const QString& file_name);
+    // Dev.conf as the program reads it: "device=file" entries joined by "|".
+    static QString Registry();
+    // The files of `from` copied into `to` (a folder), subfolders included.
+    static bool Copy(const QString& from, const QString& to);
+
+  private:
+    QTemporaryDir Dir;
+};
