@@ -1,19 +1,11 @@
 #include "LaunchOptions.h"
+#include "TestWorkspace.h"
 #include "UserWorkspace.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-} // namespace
 
 class TestLaunchOptions : public QObject {
     Q_OBJECT
@@ -78,7 +70,7 @@ class TestLaunchOptions : public QObject {
         const QString workspace = home.filePath("share/kivo-parser");
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
         for (const char* file : {"Dev.conf", "Device/sensor1.json", "Device/thermometer.json"})
-            QCOMPARE(Read(workspace + '/' + file), Read(sample + '/' + file));
+            QCOMPARE(TestWorkspace::Read(workspace + '/' + file), TestWorkspace::Read(sample + '/' + file));
         QCOMPARE(QDir(home.filePath("share"))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"kivo-parser"});
@@ -88,7 +80,7 @@ class TestLaunchOptions : public QObject {
         conf.close();
         QVERIFY(QFile::remove(workspace + "/Device/beacon.json"));
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
-        QCOMPARE(Read(workspace + "/Dev.conf"), "[Dev]\nMine=mine.json\n");
+        QCOMPARE(TestWorkspace::Read(workspace + "/Dev.conf"), "[Dev]\nMine=mine.json\n");
         QVERIFY(!QFile::exists(workspace + "/Device/beacon.json"));
     }
 

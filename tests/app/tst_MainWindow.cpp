@@ -1,29 +1,27 @@
 #include "MainWindow.h"
 
+#include "BuilderDriver.h"
+#include "ModalBoxes.h"
 #include "PacketBuilder.h"
 #include "RememberedDevice.h"
+#include "TestTable.h"
+#include "TestWorkspace.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 #include <QToolTip>
+#include <QtTest>
 
-#include <memory>
+#include <optional>
 
 namespace {
 
@@ -35,45 +33,7 @@ const char* const Clock_Json =
             {"num_byte": 5, "size": 1, "name": "Orbit"}, {"num_byte": 1, "size": 1, "name": "Два\r\nслова"},
             {"num_byte": 5, "size": 1, "name": "Заряд %1"}]}]})";
 
-struct ShownBox {
-    QMessageBox::Icon Icon;
-    QString Title;
-    QString Text;
-    bool operator==(const ShownBox&) const = default;
-};
-using Boxes = QList<ShownBox>;
-
-ShownBox Info(const QString& title, const QString& text) {
-    return {QMessageBox::Information, title, text};
-}
-const ShownBox Not_Decoded = Info("Ошибка", "Не удалось распаристь пакет.");
-
-// Answers every modal message box as soon as it is shown, remembering what it said.
-class BoxAnswerer : public QObject {
-  public:
-    BoxAnswerer() { Arm(); }
-    Boxes Shown;
-
-  private:
-    void Arm() {
-        QTimer::singleShot(5, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Shown.append({box->icon(), box->windowTitle(), box->text()});
-                box->button(QMessageBox::Ok)->click();
-            }
-            Arm();
-        });
-    }
-};
-
-void Register(const QString& device, const QString& file_name) {
-    QSettings("Dev.conf", QSettings::IniFormat).setValue("Dev/" + device, file_name);
-}
-
-void Copy_Into(const QString& from, const QString& to) {
-    for (const QString& name : QDir(from).entryList(QDir::Files))
-        QVERIFY(QFile::copy(from + '/' + name, to + name));
-}
+const QString Not_Decoded = u"I|Ошибка|Не удалось распаристь пакет."_qs;
 
 // The device the user picks with the keyboard, as a choice of theirs (not the program's).
 void Choose(QComboBox* list, const QString& device) {
@@ -93,11 +53,9 @@ QMenu* Open_Menu(QPlainTextEdit* pane) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(Boxes)
-
 class TestMainWindow : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> Work_Dir;
+    std::optional<TestWorkspace> Work_Dir;
 
     // Pastes the input, then presses "Конвертировать"; returns the pane's text while the button
     // is still down: it acts on the press, not on the release.
@@ -117,19 +75,12 @@ class TestMainWindow : public QObject {
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
         QFile::remove(RememberedDevice::Settings_Path());
-        Work_Dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(Work_Dir->path()) && QDir().mkdir("Device"));
-        Copy_Into(KIVO_EXAMPLES_DIR "/workspace", "");
-        Copy_Into(KIVO_EXAMPLES_DIR "/workspace/Device", "Device/");
-        QFile clock("Device/clock.json");
-        QVERIFY(clock.open(QIODevice::WriteOnly) && clock.write(Clock_Json) > 0);
-        Register("Часы", "clock.json");
-        Register("Ghost", "ghost.json");
+        Work_Dir.emplace(TestWorkspace::Sample);
+        QVERIFY(TestWorkspace::Write("Device/clock.json", Clock_Json));
+        TestWorkspace::Register("Часы", "clock.json");
+        TestWorkspace::Register("Ghost", "ghost.json");
     }
-    void cleanup() {
-        QDir::setCurrent(QDir::tempPath());
-        Work_Dir.reset();
-    }
+    void cleanup() { Work_Dir.reset(); }
 
     // The samples of examples/packets.txt ("== <device> | <packet>" starts an entry, "! <title> |
     // <text>" is a box shown, ">" a line of the pane), then the window's own cases.
@@ -137,9 +88,9 @@ class TestMainWindow : public QObject {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("output");
-        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<QStringList>("boxes");
         const auto row = [](const QString& device, const QString& input, const QString& output,
-                            const Boxes& boxes) {
+                            const QStringList& boxes) {
             QTest::newRow(qPrintable(device + ' ' + input)) << device << input << output << boxes;
         };
         QFile file(KIVO_EXAMPLES_DIR "/packets.txt");
@@ -148,25 +99,25 @@ class TestMainWindow : public QObject {
         entries.removeFirst();
         for (const QString& entry : entries) {
             QStringList lines = entry.split(u'\n'), output;
-            Boxes boxes;
+            QStringList boxes;
             for (const QString& line : lines.mid(1)) {
                 if (line.startsWith(u'>'))
                     output.append(line.mid(1));
                 else if (line.startsWith("! "))
-                    boxes.append(Info(line.mid(2).section(" | ", 0, 0), line.section(" | ", 1)));
+                    boxes.append("I|" + line.mid(2).replace(" | ", "|"));
             }
             row(lines[0].section(" | ", 0, 0), lines[0].section(" | ", 1), output.join(u'\n'),
                 boxes);
         }
         row("Ghost", "0100F15365FBFF05", "",
-            {Info("Ошибка", "Не удалось открыть файлDevice/ghost.json"), Not_Decoded});
-        row("Sensor-1", "  ", "previous output", {Info("Ошибка", "Пустые входные данные")});
+            {"I|Ошибка|Не удалось открыть файлDevice/ghost.json", Not_Decoded});
+        row("Sensor-1", "  ", "previous output", {"I|Ошибка|Пустые входные данные"});
         QTest::newRow("100,000-character paste")
             << "Sensor-1"
             << "01" + QString(99998, u'0')
             << "\t\t\tSensor-1\nERROR: --- Не верный размер парадаваемого пакета. Ожидаемый: 8, "
                "фактический: 50000\n\n\n"
-            << Boxes{};
+            << QStringList();
         row("Часы", "0500F1536507",
             "\t\t\tЧасы\nТип пакета: --- Clock\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\n"
             "\tUTC: --- 1700000000\n\tOr: --- 7\nДва\nслова: --- 0\nЗаряд %1: --- 7\n\n\n",
@@ -178,8 +129,8 @@ class TestMainWindow : public QObject {
         QFETCH(QString, device);
         QFETCH(QString, input);
         QFETCH(QString, output);
-        QFETCH(Boxes, boxes);
-        BoxAnswerer answerer;
+        QFETCH(QStringList, boxes);
+        ModalBoxes answerer;
         MainWindow window;
         window.Text_Output->setPlainText("previous output");
         QCOMPARE(Convert(window, device, input), output);
@@ -243,7 +194,7 @@ class TestMainWindow : public QObject {
     // "Копировать как таблицу" copies the shown result for spreadsheets; both copy actions are
     // in the pane's menu from the start and enabled while the pane shows a decoded packet.
     void copy_as_table() {
-        BoxAnswerer answerer;
+        ModalBoxes answerer;
         MainWindow window;
         window.show();
         QMenu* menu = Open_Menu(window.Text_Output);
@@ -274,23 +225,19 @@ class TestMainWindow : public QObject {
     // With no registry the list is empty and the empty device name names no file.
     void no_registry() {
         QVERIFY(QFile::remove("Dev.conf"));
-        BoxAnswerer answerer;
+        ModalBoxes answerer;
         MainWindow window;
         QCOMPARE(window.Combo_Device->count(), 0);
         Convert(window, QString(), "0100F15365FBFF05");
         QCOMPARE(answerer.Shown,
-                 (Boxes{Info("Ошибка", "Не удалось открыть файлDevice/"), Not_Decoded}));
+                 (QStringList{"I|Ошибка|Не удалось открыть файлDevice/", Not_Decoded}));
     }
 
     // The device the user picked comes back after a restart and after a constructor visit, in
     // this workspace only, and never goes into Dev.conf; a device no longer registered does not.
     // The list keeps its size; its popup shows the longest name whole, its tooltip the current one.
     void remembered_device() {
-        const auto registry = [] {
-            QFile file("Dev.conf");
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        const QByteArray registered = registry();
+        const QByteArray registered = TestWorkspace::Read("Dev.conf");
         {
             MainWindow window;
             QCOMPARE(window.Combo_Device->currentText(), "Ghost");
@@ -313,14 +260,14 @@ class TestMainWindow : public QObject {
         QVERIFY(window.Builder_Window != nullptr);
         window.Builder_Window->close();
         QCOMPARE(list->currentText(), "Термометр");
-        QCOMPARE(registry(), registered);
+        QCOMPARE(TestWorkspace::Read("Dev.conf"), registered);
         QVERIFY(QFile::exists(RememberedDevice::Settings_Path()));
 
         QTemporaryDir other;
         QVERIFY(QDir::setCurrent(other.path()));
-        Copy_Into(Work_Dir->path(), "");
+        QVERIFY(QFile::copy(Work_Dir->Path() + "/Dev.conf", "Dev.conf"));
         QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
-        QVERIFY(QDir::setCurrent(Work_Dir->path()));
+        QVERIFY(QDir::setCurrent(Work_Dir->Path()));
         QSettings("Dev.conf", QSettings::IniFormat).remove("Dev/Термометр");
         QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
     }
@@ -335,7 +282,7 @@ class TestMainWindow : public QObject {
         QTest::mousePress(window.Button_Constructor, Qt::LeftButton);
         QPointer<PacketBuilder> builder = window.Builder_Window;
         QVERIFY(builder && builder->isVisible());
-        Register("Added", "added.json");
+        TestWorkspace::Register("Added", "added.json");
         builder->close();
         QVERIFY(window.Builder_Window == nullptr);
         QStringList items;
@@ -349,24 +296,20 @@ class TestMainWindow : public QObject {
 
     // Ctrl+E, or the device list's menu, opens the current device's template in the constructor,
     // named as registered; saved unchanged it is the same file. A missing file opens no window.
-    void edit_template_data() {
-        QTest::addColumn<QStringList>("cells"); // device, its file (none: missing), how opened
-        for (const char* row : {"Sensor-1|sensor1|Ctrl+E", "Tag-20|beacon|Ctrl+E",
-                                "Термометр|thermometer|menu", "Ghost||Ctrl+E"})
-            QTest::newRow(row) << QString(row).split(u'|');
+    void edit_template_data() { // device | its file (none: missing) | how opened
+        Add_Rows({"Sensor-1 | sensor1 | Ctrl+E", "Tag-20 | beacon | Ctrl+E",
+                  "Термометр | thermometer | menu", "Ghost |  | Ctrl+E"});
     }
     void edit_template() {
-        QFETCH(QStringList, cells);
-        const QString device = cells[0], file = cells[1];
-        BoxAnswerer answerer;
+        const QStringList cells = Row(2);
+        const QString device = QString::fromUtf8(QTest::currentDataTag()), file = cells[0];
+        ModalBoxes answerer;
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         window.Combo_Device->setCurrentText(device);
-        QFile saved("Device/" + file + ".json");
-        const QByteArray before = saved.open(QIODevice::ReadOnly) ? saved.readAll() : "";
-        saved.close();
-        if (cells[2] == "menu") {
+        const QByteArray before = TestWorkspace::Read("Device/" + file + ".json");
+        if (cells[1] == "menu") {
             QTimer::singleShot(0, [&] {
                 auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
                 QCOMPARE(menu->actions().value(0)->text(), "Изменить шаблон «" + device + "»");
@@ -380,17 +323,15 @@ class TestMainWindow : public QObject {
         }
         if (file.isEmpty()) {
             QVERIFY(!window.Builder_Window);
-            QCOMPARE(answerer.Shown,
-                     Boxes{Info("Ошибка", "Не удалось открыть файлDevice/ghost.json")});
+            QCOMPARE(answerer.Shown, QStringList{"I|Ошибка|Не удалось открыть файлDevice/ghost.json"});
             return;
         }
         QVERIFY(window.Builder_Window && window.Builder_Window->isModal());
-        const auto names = window.Builder_Window->findChildren<QLineEdit*>();
-        QCOMPARE(names[0]->text() + '|' + names[1]->text(), device + '|' + file);
-        QTest::mouseClick(window.Builder_Window->findChildren<QPushButton*>()[4], Qt::LeftButton);
-        QTRY_COMPARE(answerer.Shown, Boxes{Info("Готово", "JSON файл сохранен!")});
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), before);
+        BuilderDriver builder(window.Builder_Window);
+        QCOMPARE(builder.Names(), device + '|' + file);
+        builder.Press("Сохранить");
+        QCOMPARE(answerer.Shown, QStringList{"I|Готово|JSON файл сохранен!"});
+        QCOMPARE(TestWorkspace::Read("Device/" + file + ".json"), before);
     }
 };
 
