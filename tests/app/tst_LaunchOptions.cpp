@@ -70,7 +70,8 @@ class TestLaunchOptions : public QObject {
         const QString workspace = home.filePath("share/kivo-parser");
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
         for (const char* file : {"Dev.conf", "Device/sensor1.json", "Device/thermometer.json"})
-            QCOMPARE(TestWorkspace::Read(workspace + '/' + file), TestWorkspace::Read(sample + '/' + file));
+            QCOMPARE(TestWorkspace::Read(workspace + '/' + file),
+                     TestWorkspace::Read(sample + '/' + file));
         QCOMPARE(QDir(home.filePath("share"))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"kivo-parser"});

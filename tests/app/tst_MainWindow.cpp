@@ -323,7 +323,8 @@ class TestMainWindow : public QObject {
         }
         if (file.isEmpty()) {
             QVERIFY(!window.Builder_Window);
-            QCOMPARE(answerer.Shown, QStringList{"I|Ошибка|Не удалось открыть файлDevice/ghost.json"});
+            QCOMPARE(answerer.Shown,
+                     QStringList{"I|Ошибка|Не удалось открыть файлDevice/ghost.json"});
             return;
         }
         QVERIFY(window.Builder_Window && window.Builder_Window->isModal());

@@ -15,8 +15,8 @@ namespace {
 const QStringList Saved{u"I|Готово|JSON файл сохранен!"_qs};
 
 QJsonObject Template(int index) {
-    return QJsonDocument::fromJson(TestWorkspace::Read(u"Device/a.json"_qs))[u"packet_data"_qs]
-                                                                              [index]
+    return QJsonDocument::fromJson(
+               TestWorkspace::Read(u"Device/a.json"_qs))[u"packet_data"_qs][index]
         .toObject();
 }
 
@@ -222,9 +222,10 @@ class PacketBuilderTest : public QObject {
         QTest::keyClick(D->Tree, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(boxes.Shown.join(u'\n'),
                  u"Device|Шаблоны (*.json)"_qs +
-                     (answer.isEmpty() ? "" : "\nQ|Подтверждение|Заменить шаблон в окне шаблоном "
-                                              "из файла Device/a.json? Несохранённые изменения "
-                                              "пропадут."));
+                     (answer.isEmpty() ? ""
+                                       : "\nQ|Подтверждение|Заменить шаблон в окне шаблоном "
+                                         "из файла Device/a.json? Несохранённые изменения "
+                                         "пропадут."));
         QCOMPARE(D->Names(), cells[2] + u'|' + cells[3]);
         QCOMPARE(D->Tree->topLevelItemCount(), answer == "Нет" ? 1 : 3);
     }

@@ -39,8 +39,8 @@ QString TestWorkspace::Registry() {
 
 bool TestWorkspace::Copy(const QString& from, const QString& to) {
     QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs |
-                                                           QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& entry :
+         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString target = to + u'/' + entry.fileName();
         if (entry.isDir() ? !Copy(entry.filePath(), target)
                           : !QFile::copy(entry.filePath(), target))
