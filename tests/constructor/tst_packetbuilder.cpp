@@ -2,6 +2,7 @@
 #include "BuilderDriver.h"
 #include "ModalBoxes.h"
 #include "PacketBuilder.h"
+#include "TestTable.h"
 #include "TestWorkspace.h"
 
 #include <QtTest>
@@ -92,43 +93,33 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(Template(0)[u"data"_qs][0][u"size"_qs].toInt(), 9);
     }
 
-    void savingForms_data() {
-        QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::addColumn<QString>("marked"); // the tooltips of cells 0 and 1 that will save as 0
-        const auto row = [](const char* codes, const char* size, const char* names,
-                            const char* json, const char* marked = "|") {
-            QTest::newRow(json) << QStringList{codes, size, names} << QByteArray(json)
-                                << QString(marked);
-        };
-        row("1,2,3", "10", "A,B",
-            R"({"packet_type":[{"T":1,"name":"A"},{"T":2,"name":"B"}],"total_size":10})");
-        row("1,2", "10", "A", R"({"packet_type":0,"name":"A","total_size":10})", "«1,2»|");
-        row("5", "10", "A,B", R"({"packet_type":5,"name":"A,B","total_size":10})");
-        row("1,,x", "1", ",B,C",
-            R"({"packet_type":[{"T":1,"name":""},{"T":0,"name":"B"},{"T":0,"name":"C"}],"total_size":1})",
-            "«», «x»|");
-        row("7", "5-10-20", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":10})");
-        row("7", "5-", "N", R"({"packet_type":7,"name":"N","min_size":5,"total_size":0})", "|«»");
-        row("7", "-7", "N", R"({"packet_type":7,"name":"N","min_size":0,"total_size":7})", "|«»");
-        row("0x1A", "2.5", " N ", R"({"packet_type":0,"name":" N ","total_size":0})",
-            "«0x1A»|«2.5»");
-    }
     // Each form of the type and size cells, and the file laid out as indented JSON. A number that
     // will be saved as 0 shows red with a tooltip.
+    // clang-format off
+    // codes | size | names | the template saved | the tooltips of cells 0 and 1 (saved as 0)
+    void savingForms_data() { Add_Rows({
+        R"(list | 1,2,3 | 10 | A,B | {"packet_type":[{"T":1,"name":"A"},{"T":2,"name":"B"}],"total_size":10} | |)",
+        R"(names short | 1,2 | 10 | A | {"packet_type":0,"name":"A","total_size":10} | «1,2»|)",
+        R"(one code | 5 | 10 | A,B | {"packet_type":5,"name":"A,B","total_size":10} | |)",
+        R"(empty codes | 1,,x | 1 | ,B,C | {"packet_type":[{"T":1,"name":""},{"T":0,"name":"B"},{"T":0,"name":"C"}],"total_size":1} | «», «x»|)",
+        R"(range | 7 | 5-10-20 | N | {"packet_type":7,"name":"N","min_size":5,"total_size":10} | |)",
+        R"(no maximum | 7 | 5- | N | {"packet_type":7,"name":"N","min_size":5,"total_size":0} | |«»)",
+        R"(no minimum | 7 | -7 | N | {"packet_type":7,"name":"N","min_size":0,"total_size":7} | |«»)",
+        R"(not whole | 0x1A | 2.5 |  N  | {"packet_type":0,"name":" N ","total_size":0} | «0x1A»|«2.5»)"});
+    }
+    // clang-format on
     void savingForms() {
-        QFETCH(QStringList, cells);
-        QFETCH(QByteArray, expected);
-        QTreeWidgetItem* row = D->Add(BuilderDriver::Type, cells);
+        const QStringList c = Row(5);
+        QTreeWidgetItem* row = D->Add(BuilderDriver::Type, c.first(3));
         QStringList marked;
         for (int column : {0, 1}) {
             QString tip = row->toolTip(column);
             QCOMPARE(row->foreground(column).color() == Qt::red, !tip.isEmpty());
             marked << tip.remove("Сохранится как 0: не десятичное целое число ");
         }
-        QTEST(marked.join(u'|'), "marked");
+        QCOMPARE(marked.join(u'|'), c[4]);
         QCOMPARE(D->Save("S", "a"), Saved);
-        QCOMPARE(Template(0), QJsonDocument::fromJson(expected).object());
+        QCOMPARE(Template(0), QJsonDocument::fromJson(c[3].toUtf8()).object());
         const QByteArray file = TestWorkspace::Read("Device/a.json");
         QCOMPARE(file, QJsonDocument::fromJson(file).toJson(QJsonDocument::Indented));
     }
@@ -136,50 +127,25 @@ class PacketBuilderTest : public QObject {
     // A template opened: the rows the decoder reads, and one box listing what a save would drop
     // or change. Then the window goes on as if the user had clicked the last type's last field.
     // A file that is not JSON, or none: a box, and the tree stays as it was.
-    void opening_data() {
-        QTest::addColumn<QByteArray>("json"); // the elements of packet_data, or !the whole file
-        QTest::addColumn<QString>("rows");
-        QTest::addColumn<QString>("next"); // the byte number a new field gets
-        QTest::addColumn<QString>("box");  // the lines of the box
-        const auto row = [](const char* tag, const char* json, const char* rows, const char* next,
-                            const QString& box = {}) {
-            QTest::newRow(tag) << QByteArray(json) << QString(rows) << QString(next) << box;
-        };
-        row("as saved",
-            R"({"packet_type":-1,"name":"All","total_size":30},{"packet_type":[{"T":2,"name":"A"},
-            {"T":3,"name":"B"}],"min_size":2,"total_size":30,"data":[{"num_byte":3,"size":1,
-            "name":"F","bitmap":[{"num_bit":1,"size":2,"name":"M"}]},{"num_byte":1,"size":20,
-            "name":"Beacon"}]})",
-            "-1|30|All\n2,3|2-30|A,B\n 3|1|F\n  1|2|M\n 1|20|Beacon\n", "21");
-        row("unknown keys", R"({"packet_type":1,"name":"T","total_size":2,"note":1,"ERR":"x"})",
-            "1|2|T\n", "0",
-            "packet_data[0].ERR: будет удалено (\"x\")\npacket_data[0].note: будет удалено (1)");
-        row("not whole", R"({"packet_type":"1","total_size":2.5,"min_size":-3})", "0|-3-0|\n", "0",
-            "packet_data[0].min_size: -3 станет 0\npacket_data[0].packet_type: \"1\" станет 0\n"
-            "packet_data[0].total_size: 2.5 станет 3");
-        row("not an object", "7", "0|0|\n", "0",
-            R"(packet_data[0]: 7 станет {"name":"","packet_type":0,"total_size")"
-            "\u2026");
-        row("too deep, bitmap object",
-            R"({"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,"name":"F",
-            "bitmap":[{"num_bit":0,"size":1,"name":"b","data":[]}]},{"num_byte":2,"size":1,
-            "name":"G","bitmap":{}}]})",
-            "1|2|T\n 1|1|F\n  0|1|b\n 2|1|G\n", "3",
-            "packet_data[0].data[0].bitmap[0].data: будет удалено ([])\n"
-            "packet_data[0].data[1].bitmap: будет удалено ({})");
-        row("list of one", R"({"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3})", "4|3|X,Y\n",
-            "0",
-            "packet_data[0].packet_type: [{\"T\":4,\"name\":\"X,Y\"}] станет 4\n"
-            "packet_data[0].name: будет добавлено \"X,Y\"");
-        row("root", R"(!{"version": 2})", "", "-", "version: будет удалено (2)");
-        row("not JSON", R"(!{"packet_data": [)", "9|0|T\n", "0",
-            "I|Ошибка|Файл Device/t.json не является документом JSON: unterminated array "
-            "(байт 17).");
-        row("no file", "!", "9|0|T\n", "0", u"I|Ошибка|Не удалось открыть файлDevice/t.json"_qs);
+    // clang-format off
+    // the elements of packet_data, or !the whole file | the rows | the byte number a new field
+    // gets | the lines of the box (";" ends a row and a line)
+    void opening_data() { Add_Rows({
+        R"(as saved | {"packet_type":-1,"name":"All","total_size":30},{"packet_type":[{"T":2,"name":"A"},{"T":3,"name":"B"}],"min_size":2,"total_size":30,"data":[{"num_byte":3,"size":1,"name":"F","bitmap":[{"num_bit":1,"size":2,"name":"M"}]},{"num_byte":1,"size":20,"name":"Beacon"}]} | -1|30|All;2,3|2-30|A,B; 3|1|F;  1|2|M; 1|20|Beacon; | 21 | )",
+        R"(unknown keys | {"packet_type":1,"name":"T","total_size":2,"note":1,"ERR":"x"} | 1|2|T; | 0 | packet_data[0].ERR: будет удалено ("x");packet_data[0].note: будет удалено (1))",
+        R"(not whole | {"packet_type":"1","total_size":2.5,"min_size":-3} | 0|-3-0|; | 0 | packet_data[0].min_size: -3 станет 0;packet_data[0].packet_type: "1" станет 0;packet_data[0].total_size: 2.5 станет 3)",
+        R"(not an object | 7 | 0|0|; | 0 | packet_data[0]: 7 станет {"name":"","packet_type":0,"total_size"…)",
+        R"(too deep, bitmap object | {"packet_type":1,"name":"T","total_size":2,"data":[{"num_byte":1,"size":1,"name":"F","bitmap":[{"num_bit":0,"size":1,"name":"b","data":[]}]},{"num_byte":2,"size":1,"name":"G","bitmap":{}}]} | 1|2|T; 1|1|F;  0|1|b; 2|1|G; | 3 | packet_data[0].data[0].bitmap[0].data: будет удалено ([]);packet_data[0].data[1].bitmap: будет удалено ({}))",
+        R"(list of one | {"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3} | 4|3|X,Y; | 0 | packet_data[0].packet_type: [{"T":4,"name":"X,Y"}] станет 4;packet_data[0].name: будет добавлено "X,Y")",
+        R"(root | !{"version": 2} |  | - | version: будет удалено (2))",
+        R"(not JSON | !{"packet_data": [ | 9|0|T; | 0 | I|Ошибка|Файл Device/t.json не является документом JSON: unterminated array (байт 17).)",
+        R"(no file | ! | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json)"});
     }
+    // clang-format on
     void opening() {
-        QFETCH(QByteArray, json);
-        QFETCH(QString, box);
+        const QStringList c = Row(4);
+        QByteArray json = c[0].toUtf8();
+        QString box = QString(c[3]).replace(u';', u'\n');
         const bool fails = box.contains("Ошибка");
         if (fails)
             D->Add_Type("9");
@@ -194,11 +160,11 @@ class PacketBuilderTest : public QObject {
             QCOMPARE(Builder->Open_Device_Template("D", "t.json"), !fails);
             QCOMPARE(boxes.Shown.join(u'\n'), box);
         }
-        QTEST(D->Tree_Text(), "rows");
+        QCOMPARE(D->Tree_Text(), QString(c[1]).replace(u';', u'\n'));
         QCOMPARE(D->Names(), fails ? "|" : "D|t");
         D->Press("Поле данных(байт)");
         QTreeWidgetItem* added = D->Tree->currentItem();
-        QTEST(added && added->parent() ? added->text(0) : "-", "next");
+        QCOMPARE(added && added->parent() ? added->text(0) : "-", c[2]);
     }
 
     // Ctrl+O offers Device/; a tree with rows is replaced only after "Да". The file name follows

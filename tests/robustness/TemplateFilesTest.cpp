@@ -10,6 +10,7 @@
 #include "PacketBuilder.h"
 #include "PacketDecoder.h"
 #include "SafeFile.h"
+#include "TestTable.h"
 #include "TestWorkspace.h"
 
 #include <QDir>
@@ -50,7 +51,7 @@ struct Field {
     QList<std::pair<int, int>> Bits; // first bit and size of bit field <i>, named Name + "b<i>"
 };
 // One packet-type row: a single type ("-1" accepts all), or several types with a name each.
-struct Row {
+struct TypeRow {
     QStringList Types, Names;
     int Total = 0, Min = 0, Fixed_End = 1; // Min 0: no minimum size
     QList<Field> Fields;
@@ -63,11 +64,11 @@ int Between(int low, int high) {
 
 // Typed in as generated (a mistyped row shows in the decodings); the size cell last, as every byte
 // field rewrites it.
-Row Add_Random_Row(BuilderDriver& builder, bool catch_all) {
+TypeRow Add_Random_Row(BuilderDriver& builder, bool catch_all) {
     const auto add = [&](BuilderDriver::Kind kind, int first, int size, const QString& name) {
         return builder.Add(kind, {QString::number(first), QString::number(size), name});
     };
-    Row row;
+    TypeRow row;
     for (int i = 0, n = catch_all ? 1 : (Between(1, 4) == 1 ? Between(2, 3) : 1); i < n; ++i)
         row.Types << QString::number(catch_all ? -1 : Between(0, 255)),
             row.Names << u"Тип %1 "_s + QString::number(i);
@@ -100,7 +101,7 @@ Row Add_Random_Row(BuilderDriver& builder, bool catch_all) {
 
 // Where the row promises each field to be read from, as Layout writes it: the length error covers
 // the whole packet; a tail runs from min_size - 1 to the end, and lies outside when empty.
-QString Expected(const Row& row, int type, int length) {
+QString Expected(const TypeRow& row, int type, int length) {
     if (length != row.Total && !(row.Min > 0 && length <= row.Total))
         return u"ERROR 0+%1"_s.arg(length);
     QString text =
@@ -123,10 +124,7 @@ QString Expected(const Row& row, int type, int length) {
 QString Layout(const QString& file_name, const QString& packet) {
     QStringList parts;
     for (const DecodedField& f : PacketDecoder(file_name).Parse_Packet(packet))
-        parts << (f.Name == u"Тип пакета" ? f.Value : f.Name) +
-                     (!f.Is_In_Packet()  ? u" -"_s
-                      : f.Is_Bit_Field() ? u" %1.%2+%3"_s.arg(f.Offset).arg(f.Bit).arg(f.Bit_Count)
-                                         : u" %1+%2"_s.arg(f.Offset).arg(f.Size));
+        parts << (f.Name == u"Тип пакета" ? f.Value : f.Name) + u' ' + Source(f);
     return parts.join(u'|');
 }
 
@@ -155,7 +153,7 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
         const QString file = u"t%1"_s.arg(index);
         PacketBuilder built_window;
         BuilderDriver built(&built_window);
-        QList<Row> rows; // none at times: an empty template
+        QList<TypeRow> rows; // none at times: an empty template
         for (int i = 0, n = Between(0, 4); i < n; ++i)
             rows.append(Add_Random_Row(built, i == 0 && Between(1, 5) == 1));
         QCOMPARE(built.Save(u"D"_s, file), saved);
@@ -177,8 +175,8 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
             const QStringList& types = rows[Between(0, int(rows.size()) - 1)].Types;
             const int picked = types[Between(0, int(types.size()) - 1)].toInt();
             const int type = picked == -1 ? Between(0, 255) : picked;
-            const Row* chosen = nullptr; // the last row that accepts the type decodes it
-            for (const Row& row : rows) {
+            const TypeRow* chosen = nullptr; // the last row that accepts the type decodes it
+            for (const TypeRow& row : rows) {
                 if (row.Types.contains(QString::number(type)) || row.Types == QStringList{u"-1"_s})
                     chosen = &row;
             }

@@ -34,6 +34,19 @@ inline QString Flat(const DecodedPacket& packet) {
     return parts.join(u'|');
 }
 
+// Where a field was read from: "offset+size", "offset.bit+bits" for a bit field, "-" outside.
+inline QString Source(const DecodedField& f) {
+    return !f.Is_In_Packet()  ? u"-"_qs
+           : f.Is_Bit_Field() ? u"%1.%2+%3"_qs.arg(f.Offset).arg(f.Bit).arg(f.Bit_Count)
+                              : u"%1+%2"_qs.arg(f.Offset).arg(f.Size);
+}
+inline QString Sources(const DecodedPacket& packet) {
+    QStringList parts;
+    for (const DecodedField& field : packet)
+        parts << Source(field);
+    return parts.join(u'|');
+}
+
 // "I|title|text" (or "C|..." for the critical icon), one message per line.
 inline QString Flat(const QList<UserMessage>& messages) {
     QStringList parts;
