@@ -1,50 +1,36 @@
 #include "LaunchOptions.h"
+#include "TestTable.h"
 #include "TestWorkspace.h"
 #include "UserWorkspace.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 class TestLaunchOptions : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    // The window's options leave argv; the toolkit's stay, in order.
-    void take_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<LaunchOptions::Action>("action");
-        QTest::addColumn<QString>("outcome"); // the work directory, or the error
-        QTest::addColumn<QStringList>("left");
-        using enum LaunchOptions::Action;
-        const auto row = [](const char* name, const QStringList& arguments,
-                            LaunchOptions::Action action, const QString& outcome,
-                            const QStringList& left = {}) {
-            QTest::newRow(name) << arguments << action << outcome << left;
-        };
-        const QString dir = QDir::tempPath();
-        const QString needs = "-C (--workdir) needs a directory";
-        row("none", {}, Run, "");
-        row("toolkit options pass", {"-platform", "offscreen", "-C", dir, "-style", "x"}, Run, dir,
-            {"-platform", "offscreen", "-style", "x"});
-        row("-CDIR", {"-C" + dir}, Run, dir);
-        row("--workdir=DIR", {"--workdir=" + dir}, Run, dir);
-        row("user workspace", {"--user-workspace"}, Run, "");
-        row("both", {"-C", dir, "--user-workspace"}, Refuse,
-            "-C and --user-workspace exclude each other");
-        row("-C last", {"-platform", "offscreen", "-C"}, Refuse, needs, {"-platform", "offscreen"});
-        row("--workdir=", {"--workdir="}, Refuse, needs);
-        row("no such directory", {"-C", dir + "/kivo-none"}, Refuse,
-            "no such directory: " + dir + "/kivo-none");
-        row("help over an error", {"--help", "-C"}, Show_Help, needs);
-        row("version", {"-x", "-v"}, Show_Version, "", {"-x"});
+    // The window's options leave argv; the toolkit's stay, in order. %T is the temporary folder.
+    // clang-format off
+    // arguments (between blanks) | what to do | the work directory, or the error | arguments left
+    void take_data() { Add_Rows({
+        "none |  | Run |  | ",
+        "toolkit options pass | -platform offscreen -C %T -style x | Run | %T | -platform offscreen -style x",
+        "-CDIR | -C%T | Run | %T | ", "--workdir=DIR | --workdir=%T | Run | %T | ",
+        "user workspace | --user-workspace | Run |  | ",
+        "both | -C %T --user-workspace | Refuse | -C and --user-workspace exclude each other | ",
+        "-C last | -platform offscreen -C | Refuse | -C (--workdir) needs a directory | -platform offscreen",
+        "--workdir= | --workdir= | Refuse | -C (--workdir) needs a directory | ",
+        "no such directory | -C %T/kivo-none | Refuse | no such directory: %T/kivo-none | ",
+        "help over an error | --help -C | Show_Help | -C (--workdir) needs a directory | ",
+        "version | -x -v | Show_Version |  | -x"});
     }
+    // clang-format on
     void take() {
-        QFETCH(QStringList, arguments);
-        QFETCH(LaunchOptions::Action, action);
-        QFETCH(QString, outcome);
-        QFETCH(QStringList, left);
+        QStringList c = Row(4);
+        for (QString& cell : c)
+            cell.replace(u"%T"_qs, QDir::tempPath());
+        const QStringList arguments = c[0].split(u' ', Qt::SkipEmptyParts);
         QList<QByteArray> storage{"kivo-parser"};
         for (const QString& argument : arguments)
             storage.append(argument.toLocal8Bit());
@@ -54,48 +40,38 @@ class TestLaunchOptions : public QObject {
         int argc = int(argv.size());
 
         const LaunchOptions options = LaunchOptions::Take(argc, argv.data());
-        QCOMPARE(options.What, action);
-        QCOMPARE(options.Error.isEmpty() ? options.Workdir : options.Error, outcome);
+        QCOMPARE(int(options.What),
+                 QStringList({"Run", "Show_Help", "Show_Version", "Refuse"}).indexOf(c[1]));
+        QCOMPARE(options.Error.isEmpty() ? options.Workdir : options.Error, c[2]);
         QCOMPARE(options.User_Workspace, arguments.contains("--user-workspace"));
         QStringList kept;
         for (const char* argument : argv.first(argc))
             kept.append(QString::fromLocal8Bit(argument));
-        QCOMPARE(kept, QStringList{"kivo-parser"} + left);
+        QCOMPARE(kept, QStringList{"kivo-parser"} + c[3].split(u' ', Qt::SkipEmptyParts));
     }
 
-    // Made once from the sample, then the user's: a second start copies nothing over it.
-    void user_workspace_is_made_once() {
+    // Made once from the sample, its folder too, with no staging folder left beside it; then the
+    // user's: a second start copies nothing over it. No sample, or a file in its place, is an
+    // error.
+    void user_workspace() {
         QTemporaryDir home;
-        const QString sample = KIVO_EXAMPLES_DIR "/workspace";
-        const QString workspace = home.filePath("share/kivo-parser");
+        const QString sample = KIVO_EXAMPLES_DIR "/workspace",
+                      workspace = home.filePath("share/ws");
+        QCOMPARE(UserWorkspace::Prepare(workspace, home.filePath("none")),
+                 "the sample workspace is not installed: " + home.filePath("none") + " is missing");
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
-        for (const char* file : {"Dev.conf", "Device/sensor1.json", "Device/thermometer.json"})
-            QCOMPARE(TestWorkspace::Read(workspace + '/' + file),
-                     TestWorkspace::Read(sample + '/' + file));
+        for (const char* file : {"/Dev.conf", "/Device/sensor1.json", "/Device/thermometer.json"})
+            QCOMPARE(TestWorkspace::Read(workspace + file), TestWorkspace::Read(sample + file));
         QCOMPARE(QDir(home.filePath("share"))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{"kivo-parser"});
-
-        QFile conf(workspace + "/Dev.conf");
-        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("[Dev]\nMine=mine.json\n") > 0);
-        conf.close();
+                 QStringList{"ws"});
+        QVERIFY(TestWorkspace::Write(workspace + "/Dev.conf", "[Dev]\nMine=mine.json\n"));
         QVERIFY(QFile::remove(workspace + "/Device/beacon.json"));
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
         QCOMPARE(TestWorkspace::Read(workspace + "/Dev.conf"), "[Dev]\nMine=mine.json\n");
         QVERIFY(!QFile::exists(workspace + "/Device/beacon.json"));
-    }
-
-    void user_workspace_failures() {
-        QTemporaryDir home;
-        const QString missing = home.filePath("no-sample");
-        QCOMPARE(UserWorkspace::Prepare(home.filePath("ws"), missing),
-                 "the sample workspace is not installed: " + missing + " is missing");
-        QVERIFY(!QFile::exists(home.filePath("ws")));
-
-        QFile in_the_way(home.filePath("file"));
-        QVERIFY(in_the_way.open(QIODevice::WriteOnly));
-        QCOMPARE(UserWorkspace::Prepare(home.filePath("file"), KIVO_EXAMPLES_DIR "/workspace"),
-                 home.filePath("file") + " is in the way of the workspace: it is not a folder");
+        QCOMPARE(UserWorkspace::Prepare(workspace + "/Dev.conf", sample),
+                 workspace + "/Dev.conf is in the way of the workspace: it is not a folder");
     }
 };
 

@@ -162,8 +162,9 @@ class PacketDecoderTest : public QObject {
         QList<UserMessage> again;
         const DecodedPacket earlier = Reused;
         const QString earlier_text = Flat(earlier);
-        PacketDecoder(u"t.json"_qs, [&](const UserMessage& m) { again.append(m); })
-            .Parse_Packet(DeviceTemplateFile::From_Json(json), packet, Reused);
+        PacketDecoder(u"t.json"_qs, [&](const UserMessage& m) {
+            again.append(m);
+        }).Parse_Packet(DeviceTemplateFile::From_Json(json), packet, Reused);
         QTest::qVerify(Reused == fresh && again == Messages && Flat(earlier) == earlier_text,
                        "loaded once", "", __FILE__, __LINE__);
         return fresh;
@@ -246,7 +247,6 @@ class PacketDecoderTest : public QObject {
             QCOMPARE(decoder.Find_Template(decoder.Template_Path, u"01"_qs),
                      QJsonObject({{u"ERR"_qs, u"NOFILE"_qs}}));
     }
-
 };
 
 QTEST_GUILESS_MAIN(PacketDecoderTest)

@@ -1,7 +1,6 @@
 // The printed result text and the conversion of a pasted text, with a recording output and
 // reporter in place of the window.
 #include "PacketConversion.h"
-#include "PacketDecoder.h"
 #include "ResultRenderer.h"
 #include "TestTable.h"
 
@@ -34,20 +33,15 @@ struct Recording_Output : PacketConversion::Output {
 };
 
 // clang-format off
-// input | fields decoded ("no file": by a decoder without its file) | what the decoder got |
+// input | fields decoded | what the decoder got |
 // the pane's operations and the messages ("I|title|text"), in order; the device is named "%1"
 const Rows Run_Rows = {
     "blank | \t\n  | T=X | (not called) | (old text)|I|Ошибка|Пустые входные данные",
     "hex | 02 01\t06\n1A | T=X | 0201061A | clear|\t\t\t%1\nT: --- X\n\n\n",
     "only blanks go | 01\r\u00a0:,02 | T=X | 01\r\u00a0:,02 | clear|\t\t\t%1\nT: --- X\n\n\n",
-    "base64 | AQID | T=X | 010203 | clear|to HEX - 010203\n\n\t\t\t%1\nT: --- X\n\n\n",
     "unpadded | AQI | T=X | 0102 | clear|to HEX - 0102\n\n\t\t\t%1\nT: --- X\n\n\n",
-    "padded | AQI= | T=X | 0102 | clear|to HEX - 0102\n\n\t\t\t%1\nT: --- X\n\n\n",
-    "bad base64 | AQ-g |  |  | clear|to HEX - \n\n|I|Ошибка|Не удалось распаристь пакет.",
     "inner = | A=QI |  |  | clear|to HEX - \n\n|I|Ошибка|Не удалось распаристь пакет.",
     "not Latin | AQIDЖ |  |  | clear|to HEX - \n\n|I|Ошибка|Не удалось распаристь пакет.",
-    "decoder's message first | AQI | no file | 0102 | clear|to HEX - 0102\n\n|I|Ошибка|Не удалось "
-    "открыть файлDevice/none.json|I|Ошибка|Не удалось распаристь пакет.",
     "printed | 01 | Тип пакета=2|Время=1700000000|Orbit=7|UTC=|=ࠀ😀 | 01 | clear|\t\t\t%1\n"
     "Тип пакета: --- 2\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\n\tOr: --- 7\nUTC: --- \n"
     ": --- ࠀ😀\n\n\n",
@@ -137,11 +131,10 @@ class ResultConversionTest : public QObject {
             output.Calls << Flat(QList{m});
             Messages.append(m);
         });
-        const PacketDecoder decoder(u"none.json"_qs, conversion.Reporter());
         QString received = u"(not called)"_qs;
         const auto decode = [&](const QString& hex, DecodedPacket& packet) {
             received = hex;
-            packet = c[1] == u"no file"_qs ? decoder.Parse_Packet(hex) : Packet(c[1]);
+            packet = Packet(c[1]);
         };
         const auto& result = conversion.Run(c[0], decode, &output);
         QCOMPARE(received, c[2]);
