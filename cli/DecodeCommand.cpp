@@ -1,22 +1,27 @@
 #include "DecodeCommand.h"
 
+#include "CsvTable.h"
 #include "DeviceRegistry.h"
-#include "DeviceTemplateFile.h"
+#include "GoldenFileTest.h"
 #include "JsonRecord.h"
 #include "LineReader.h"
-#include "OutputBuffer.h"
 #include "PacketConversion.h"
-#include "PacketDecoder.h"
 #include "SafeFile.h"
+#include "TemplateChoice.h"
 #include "TemplateLinter.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,9 +29,16 @@ const char* const Description =
     "Decodes IoT packets (hex or base64) with a device template, exactly as the IOT Kivo Parser\n"
     "window does, and prints for each packet the text of the window's output pane.\n"
     "\n"
-    "Packets: each argument is one paste; without arguments, standard input is read as one\n"
-    "paste per line (LF or CR LF line ends, blank lines skipped). Messages the window would show\n"
-    "in a box go to standard error as \"<title>: <text>\", one per line.\n"
+    "Packets: each argument is one paste; -i FILE reads one paste per line of FILE (\"-\" for\n"
+    "standard input), and without arguments or -i standard input is read. In files and standard\n"
+    "input, line ends are LF or CR LF, and blank lines and lines starting with \"#\" are skipped.\n"
+    "Arguments are decoded first, then the inputs in order.\n"
+    "\n"
+    "Messages the window would show in a box go to standard error as \"<title>: <text>\", one per\n"
+    "line, followed by the packet's warnings as \"warning: <text>\": an odd number of hex digits\n"
+    "(the last one is ignored), characters that are not hex digits (read as 0), a base64 paste\n"
+    "that does not decode. For a paste read from a file or standard input every such line starts\n"
+    "with \"<file>:<line>: \" (\"-\" for standard input).\n"
     "\n"
     "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory,\n"
     "matched exactly, case-sensitively. Without -d or -t the first device the window lists is\n"
@@ -35,14 +47,51 @@ const char* const Description =
     "With -t FILE (a path relative to the current directory, not to -C) the header line names\n"
     "the file name of FILE, and messages name FILE as given.\n"
     "\n"
-    "Exit status: 0 when every packet was decoded (a length error printed as the ERROR field\n"
-    "counts as decoded, and so does an empty standard input), 1 when at least one was not (or\n"
-    "output could not be written), 2 for usage errors (unknown option, unknown device, a -t file\n"
+    "--json keys, one object per packet:\n"
+    "  source    {file, line} for a paste read from a file or standard input, else null\n"
+    "  input     the paste as given\n"
+    "  hex       the hex text handed to the decoder (the decoded bytes of a base64 paste)\n"
+    "  base64    true when the paste was taken for base64\n"
+    "  device    the device name of the header line\n"
+    "  ok        true when the packet was decoded without a length error\n"
+    "  type      {code: the type byte 0-255, name: the packet type's name, null when not\n"
+    "            decoded}; null when the hex text has no type byte\n"
+    "  error     the length error's text (then ok is false and fields is empty), else null\n"
+    "  fields    [{name, value, offset, size, raw}]: the decoder's fields in order, \"Тип "
+    "пакета\"\n"
+    "            first; offset and size the bytes read (null outside the packet), raw those\n"
+    "            bytes as hex; a time field adds time (the date the window prints) and utc (ISO\n"
+    "            8601, 2023-11-14T22:13:20Z); a byte field with a bit map holds its bit fields as\n"
+    "            bits [{name (without the \"bit\" prefix), value, bit, size}]\n"
+    "  messages  [{title, text}] the window's message boxes, in order\n"
+    "  warnings  [text] the warnings above\n"
+    "\n"
+    "--csv columns (RFC 4180, UTF-8, CR LF row ends, a header row first): file, line (empty for\n"
+    "arguments), input, device, ok, type (the type's name), error, warnings (joined by \"; \"),\n"
+    "then one column per field name of the template, in its order across all packet types, first\n"
+    "appearance first: bit fields as \"<byte field>.<bit field>\", a name repeated within one\n"
+    "packet type as \"<name>#2\", ...; time fields hold ISO 8601 UTC dates.\n"
+    "\n"
+    "--test FILE...: golden files. \"== <device> | <packet>\" starts an entry; its lines starting\n"
+    "with \">\" are the expected pane text, line by line, and \"! <title> | <text>\" the expected\n"
+    "message boxes, in order; other lines describe it. Lines before the first entry are blank or\n"
+    "start with \"#\". Each entry is decoded with its device from the work directory; a failing\n"
+    "entry prints \"<file>:<line>: \" and a unified diff of the expected against the actual\n"
+    "text; the last line is \"N passed, M failed\".\n"
+    "\n"
+    "Exit status: 0 when every packet was decoded (also for an empty input), 1 when at least one\n"
+    "was not or had a length error (the ERROR result), when an input could not be read or the\n"
+    "output not be written; 2 for usage errors (unknown option, unknown device, a -t or -i file\n"
     "that cannot be read, a -C directory that does not exist). --check exits 0 when the template\n"
-    "is clean and 1 when anything is reported.";
+    "is clean and 1 when anything is reported; --test 0 when every entry passed, else 1.";
 
-bool Is_Blank(QByteArrayView line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+// Blank lines and comments hold no paste.
+bool Is_Skipped(QByteArrayView line) {
+    for (const char c : line) {
+        if (c != ' ' && c != '\t')
+            return c == '#';
+    }
+    return true;
 }
 
 // Sets `text` to the UTF-8 line as QString::fromUtf8 reads it, in the buffer `text` already has.
@@ -65,13 +114,22 @@ void Assign_Utf8(QString& text, QByteArrayView line) {
 
 } // namespace
 
+DecodeCommand::~DecodeCommand() {
+    for (const Input& input : Inputs) {
+        if (input.Owned)
+            ::close(input.Fd);
+    }
+}
+
 void DecodeCommand::Add_Options() {
     Parser.setApplicationDescription(QString::fromUtf8(Description));
     Parser.addHelpOption();
     Parser.addVersionOption();
-    Parser.addOptions({Workdir_Option, Device_Option, Template_Option, Json_Option, Check_Option});
+    Parser.addOptions({Workdir_Option, Device_Option, Template_Option, Input_Option, Json_Option,
+                       Csv_Option, Check_Option, Test_Option});
     Parser.addPositionalArgument(QStringLiteral("PACKET"),
-                                 QStringLiteral("Packets to decode (default: standard input)."),
+                                 QStringLiteral("Packets to decode (default: standard input); "
+                                                "with --test, golden files."),
                                  QStringLiteral("[PACKET...]"));
 }
 
@@ -90,6 +148,27 @@ int DecodeCommand::Finish(int status) {
     return status;
 }
 
+QString DecodeCommand::Conflicts() const {
+    const bool check = Parser.isSet(Check_Option), test = Parser.isSet(Test_Option);
+    if (Parser.isSet(Device_Option) && Parser.isSet(Template_Option))
+        return QStringLiteral("-d and -t exclude each other");
+    if (Parser.isSet(Json_Option) && Parser.isSet(Csv_Option))
+        return QStringLiteral("--json and --csv exclude each other");
+    if (check && test)
+        return QStringLiteral("--check and --test exclude each other");
+    if ((check || test) && (Parser.isSet(Json_Option) || Parser.isSet(Csv_Option)))
+        return QStringLiteral("--json and --csv only go with decoding");
+    if ((check || test) && Parser.isSet(Input_Option))
+        return QStringLiteral("-i only goes with decoding");
+    if (check && !Parser.positionalArguments().isEmpty())
+        return QStringLiteral("--check takes no packets");
+    if (test && (Parser.isSet(Device_Option) || Parser.isSet(Template_Option)))
+        return QStringLiteral("--test takes each entry's device from the file");
+    if (test && Parser.positionalArguments().isEmpty())
+        return QStringLiteral("--test needs a golden file");
+    return {};
+}
+
 int DecodeCommand::Execute(const QStringList& arguments) {
     Add_Options();
     if (!Parser.parse(arguments))
@@ -102,38 +181,40 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         Out.Append_Utf8(QStringLiteral("kivo-decode %1\n").arg(QStringLiteral(KIVO_VERSION)));
         return Finish(DecodeCommand::All_Decoded);
     }
-    if (Parser.isSet(Device_Option) && Parser.isSet(Template_Option))
-        return Usage(QStringLiteral("-d and -t exclude each other"));
-    if (Parser.isSet(Check_Option) && !Parser.positionalArguments().isEmpty())
-        return Usage(QStringLiteral("--check takes no packets"));
-    if (Parser.isSet(Check_Option) && Parser.isSet(Json_Option))
-        return Usage(QStringLiteral("--check and --json exclude each other"));
+    if (const QString conflict = Conflicts(); !conflict.isEmpty())
+        return Usage(conflict);
+    if (!QFileInfo(Workdir().path()).isDir())
+        return Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+    if (Parser.isSet(Test_Option)) {
+        const bool passed = GoldenFileTest::Run(Workdir(), Parser.positionalArguments(), Out.Text);
+        return Finish(passed ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
+    }
 
-    const std::optional<Template_Choice> choice = Choose_Template();
+    const std::unique_ptr<TemplateChoice> choice = Choose_Template();
     if (!choice)
         return Finish(DecodeCommand::Usage_Error);
     if (Parser.isSet(Check_Option))
         return Check(*choice);
+    if (!Open_Inputs())
+        return Finish(DecodeCommand::Usage_Error);
     return Decode(*choice, Parser.positionalArguments());
 }
 
-std::optional<DecodeCommand::Template_Choice> DecodeCommand::Choose_Template() {
-    const QString workdir_path =
-        Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral(".");
-    const QDir workdir(workdir_path);
-    if (!QFileInfo(workdir_path).isDir()) {
-        Usage(QStringLiteral("no such directory: %1").arg(workdir_path));
-        return std::nullopt;
-    }
+QDir DecodeCommand::Workdir() const {
+    return QDir(Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral("."));
+}
+
+std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
     if (Parser.isSet(Template_Option)) {
         const QString path = Parser.value(Template_Option);
         if (SafeFile::Read(path).Failed != SafeFile::ReadFailure::None) {
             Usage(QStringLiteral("cannot read the template file %1").arg(path));
-            return std::nullopt;
+            return nullptr;
         }
-        return Template_Choice{QFileInfo(path).fileName(), path, path};
+        return std::make_unique<TemplateChoice>(TemplateChoice::For_File(path));
     }
 
+    const QDir workdir = Workdir();
     const QList<DeviceRegistry::Device> devices =
         DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")));
     QString name = devices.isEmpty() ? QString() : devices.first().Name;
@@ -150,89 +231,123 @@ std::optional<DecodeCommand::Template_Choice> DecodeCommand::Choose_Template() {
                       .arg(name, names.isEmpty() ? QStringLiteral("none (%1 lists no devices)")
                                                        .arg(workdir.filePath("Dev.conf"))
                                                  : names.join(QStringLiteral(", "))));
-            return std::nullopt;
+            return nullptr;
         }
         file_name = found->File_Name;
     }
-    // The decoder's own rule names the file: "Device/" followed by the registry value.
-    const QString template_path = PacketDecoder(file_name).Template_Path;
-    return Template_Choice{name, template_path, workdir.filePath(template_path)};
+    return std::make_unique<TemplateChoice>(TemplateChoice::For_Device(workdir, name, file_name));
 }
 
-int DecodeCommand::Check(const Template_Choice& choice) {
-    const SafeFile::Contents file = SafeFile::Read(choice.Load_Path);
+bool DecodeCommand::Open_Inputs() {
+    QStringList names = Parser.values(Input_Option);
+    if (names.isEmpty() && Parser.positionalArguments().isEmpty())
+        names.append(QStringLiteral("-"));
+    for (const QString& name : names) {
+        if (name == u"-") {
+            Inputs.push_back({name, In_Fd, false});
+            continue;
+        }
+        const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat status {};
+        if (fd >= 0)
+            Inputs.push_back({name, fd, true});
+        if (fd < 0 || ::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+            Usage(QStringLiteral("cannot read the input file %1").arg(name));
+            return false;
+        }
+    }
+    return true;
+}
+
+int DecodeCommand::Check(const TemplateChoice& choice) {
+    const SafeFile::Contents file = SafeFile::Read(choice.Load_Path());
     if (file.Failed != SafeFile::ReadFailure::None) {
-        Out.Append_Utf8(choice.Template_Path + (file.Failed == SafeFile::ReadFailure::Too_Large
-                                                    ? QStringLiteral(": larger than 64 MiB\n")
-                                                    : QStringLiteral(": cannot open the file\n")));
+        Out.Append_Utf8(choice.Template_Path() +
+                        (file.Failed == SafeFile::ReadFailure::Too_Large
+                             ? QStringLiteral(": larger than 64 MiB\n")
+                             : QStringLiteral(": cannot open the file\n")));
         return Finish(DecodeCommand::Not_All_Decoded);
     }
     const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.Bytes);
     for (const TemplateLinter::Finding& finding : findings)
-        Out.Append_Utf8(choice.Template_Path + QStringLiteral(": ") + finding.Line() + u'\n');
+        Out.Append_Utf8(choice.Template_Path() + QStringLiteral(": ") + finding.Line() + u'\n');
     return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
 }
 
-int DecodeCommand::Decode(const Template_Choice& choice, const QStringList& pastes) {
+void DecodeCommand::Put_Location() {
+    if (!Source)
+        return;
+    Err.Append_Utf8(Source->File);
+    Err.Text += ':' + QByteArray::number(Source->Line) + ": ";
+}
+
+int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& pastes) {
     // The conversion's diagnostic line is for the window's debug log; here standard error holds
     // only the messages.
     QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
-    PacketConversion conversion(choice.Device_Name, [this](const UserMessage& message) {
+    PacketConversion conversion(choice.Device_Name(), [this](const UserMessage& message) {
+        Put_Location();
         Err.Append_Utf8(message.Title + QStringLiteral(": ") + message.Text + u'\n');
         Err.Show();
     });
-    SafeFile::ReadFailure load_failure = SafeFile::ReadFailure::None;
-    const std::optional<DeviceTemplateFile> file =
-        DeviceTemplateFile::Load(choice.Load_Path, &load_failure);
-    PacketDecoder decoder(QString(), conversion.Reporter());
-    decoder.Template_Path = choice.Template_Path;
-    const PacketConversion::Decode_Function decode = [&](const QString& hex,
-                                                         DecodedPacket& packet) {
-        if (file)
-            return decoder.Parse_Packet(*file, hex, packet);
-        // As the window, which reads the file at every conversion and fails every time.
-        conversion.Reporter()(
-            PacketDecoder::Load_Failure_Message(load_failure, choice.Template_Path));
-        packet.clear();
-    };
+    const PacketConversion::Decode_Function decode = choice.Decoding(conversion.Reporter());
     std::optional<JsonRecord> json;
     if (Parser.isSet(Json_Option))
-        json.emplace(choice.Device_Name);
+        json.emplace(choice.Device_Name());
+    std::optional<CsvTable> csv;
+    if (Parser.isSet(Csv_Option)) {
+        csv.emplace(choice.Device_Name(), choice.File());
+        csv->Append_Header(Out.Text);
+    }
 
     qint64 failures = 0;
-    const auto convert = [&](const QString& paste) {
+    const auto convert = [&](const QString& paste, const RecordSource* source) {
+        Source = source;
+        const bool as_text = !json && !csv;
         const PacketConversion::Result& result =
-            conversion.Run(paste, decode, json ? nullptr : &Out);
-        if (json) {
-            json->Append(Out.Text, paste, result);
+            conversion.Run(paste, decode, as_text ? &Out : nullptr);
+        if (json)
+            json->Append(Out.Text, paste, result, source);
+        else if (csv)
+            csv->Append_Row(Out.Text, paste, result, source);
+        if (!as_text)
             Out.Show();
+        for (const QString& warning : result.Warnings) {
+            Put_Location();
+            Err.Append_Utf8(QStringLiteral("warning: ") + warning + u'\n');
+            Err.Show();
         }
-        failures += result.State != PacketConversion::Outcome::Decoded;
+        failures += !result.Is_Decoded();
     };
-    bool read_ok = true;
-    if (pastes.isEmpty())
-        read_ok = Decode_Standard_Input(convert);
     for (const QString& paste : pastes)
-        convert(paste);
-    if (!read_ok)
-        Err.Append_Utf8(u"kivo-decode: cannot read standard input\n");
+        convert(paste, nullptr);
+    bool read_ok = true;
+    for (const Input& input : Inputs)
+        read_ok = Decode_Input(input, convert) && read_ok;
+    Source = nullptr;
     return Finish(failures == 0 && read_ok ? DecodeCommand::All_Decoded
                                            : DecodeCommand::Not_All_Decoded);
 }
 
-bool DecodeCommand::Decode_Standard_Input(const std::function<void(const QString&)>& convert) {
-    LineReader reader(In_Fd, [this] {
+bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& convert) {
+    LineReader reader(input.Fd, [this] {
         Out.Flush();
         Err.Flush();
     });
+    RecordSource source{input.Name, 0};
     QByteArrayView line;
     QString text; // one buffer for every line
     while (reader.Next(line)) {
-        if (Is_Blank(line))
+        ++source.Line;
+        if (Is_Skipped(line))
             continue;
         Assign_Utf8(text, line);
-        convert(text);
+        convert(text, &source);
     }
+    if (reader.Read_Failed())
+        Err.Append_Utf8(
+            QStringLiteral("kivo-decode: cannot read %1\n")
+                .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
     return !reader.Read_Failed();
 }
 

@@ -1,17 +1,23 @@
 #pragma once
 
 #include "OutputBuffer.h"
+#include "RecordSource.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <optional>
+#include <memory>
+#include <vector>
+
+class TemplateChoice;
 
 // The whole `kivo-decode` command: argument parsing, usage errors, choice of the template, and
-// decoding (or linting) with the given standard streams. main only builds the application object.
+// decoding (or linting, or checking golden files) with the given standard streams. main only
+// builds the application object.
 class DecodeCommand {
   public:
     enum Exit_Status { All_Decoded = 0, Not_All_Decoded = 1, Usage_Error = 2 };
@@ -20,28 +26,41 @@ class DecodeCommand {
     static int Run(const QStringList& arguments, int in_fd = 0, int out_fd = 1, int err_fd = 2);
 
   private:
-    struct Template_Choice {
-        QString Device_Name;   // the header line's name
-        QString Template_Path; // as messages name it
-        QString Load_Path;     // where it is read from
+    // An input to read pastes from, one per line: a file, or "-" for standard input.
+    struct Input {
+        QString Name;
+        int Fd = -1;
+        bool Owned = false; // opened here, closed when done
     };
+    using Convert_Function = std::function<void(const QString& paste, const RecordSource*)>;
 
     DecodeCommand(int in_fd, int out_fd, int err_fd) : In_Fd(in_fd), Out(out_fd), Err(err_fd) {}
+    ~DecodeCommand();
     int Execute(const QStringList& arguments);
 
     void Add_Options();
+    // The usage error of the given arguments, empty when they fit together.
+    QString Conflicts() const;
     int Usage(const QString& text);
+    QDir Workdir() const;
     // The template to use; nothing after a usage error has been printed.
-    std::optional<Template_Choice> Choose_Template();
-    int Check(const Template_Choice& choice);
-    int Decode(const Template_Choice& choice, const QStringList& pastes);
-    // Converts each line of standard input that is not blank; false after a read error.
-    bool Decode_Standard_Input(const std::function<void(const QString&)>& convert);
+    std::unique_ptr<TemplateChoice> Choose_Template();
+    // Opens the inputs; false after a usage error has been printed.
+    bool Open_Inputs();
+    int Check(const TemplateChoice& choice);
+    int Decode(const TemplateChoice& choice, const QStringList& pastes);
+    // Converts each line of an input that is neither blank nor a comment; false after a read
+    // error.
+    bool Decode_Input(const Input& input, const Convert_Function& convert);
+    // "<file>:<line>: " for a paste read from an input, else nothing.
+    void Put_Location();
     int Finish(int status);
 
     int In_Fd;
     OutputBuffer Out;
     OutputBuffer Err;
+    std::vector<Input> Inputs;
+    const RecordSource* Source = nullptr; // of the paste being converted
     QCommandLineParser Parser;
     QCommandLineOption Workdir_Option{{QStringLiteral("C"), QStringLiteral("workdir")},
                                       QStringLiteral("Where Dev.conf and Device/ are (default: "
@@ -54,12 +73,19 @@ class DecodeCommand {
         {QStringLiteral("t"), QStringLiteral("template")},
         QStringLiteral("Decode with this template file instead of a registered device."),
         QStringLiteral("FILE")};
-    QCommandLineOption Json_Option{
-        QStringLiteral("json"),
-        QStringLiteral("One JSON object per packet per line: input, hex, base64, device, ok, "
-                       "fields [{name, value, and time for time fields}], messages [{title, "
-                       "text}].")};
+    QCommandLineOption Input_Option{
+        {QStringLiteral("i"), QStringLiteral("input")},
+        QStringLiteral("Read pastes from FILE, one per line (\"-\": standard input). Repeatable."),
+        QStringLiteral("FILE")};
+    QCommandLineOption Json_Option{QStringLiteral("json"),
+                                   QStringLiteral("One JSON object per packet per line (JSON "
+                                                  "Lines); keys below.")};
+    QCommandLineOption Csv_Option{
+        QStringLiteral("csv"), QStringLiteral("A CSV table, one row per packet; columns below.")};
     QCommandLineOption Check_Option{QStringLiteral("check"),
                                     QStringLiteral("Lint the template instead of decoding: one "
                                                    "line per finding.")};
+    QCommandLineOption Test_Option{
+        QStringLiteral("test"),
+        QStringLiteral("Check golden files (the arguments) instead of decoding; format below.")};
 };

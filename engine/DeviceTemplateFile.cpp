@@ -32,9 +32,10 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
     bits.reserve(array.size());
     for (const QJsonValue& value : array) {
         const QJsonObject entry = value.toObject();
-        const QString name = FieldLine::Bit_Marker + Read_Name(entry.value(QLatin1String("name")));
+        const QString name = Read_Name(entry.value(QLatin1String("name")));
         bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
-                     Read_Int(entry.value(QLatin1String("size"))), name, FieldLine::Of(name)});
+                     Read_Int(entry.value(QLatin1String("size"))), FieldLine::Bit_Marker + name,
+                     FieldLine::Of_Bitmap_Entry(name)});
     }
     return bits;
 }

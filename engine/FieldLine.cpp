@@ -14,6 +14,13 @@ std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name) {
     return line;
 }
 
+std::shared_ptr<const FieldLine> FieldLine::Of_Bitmap_Entry(const QString& template_name) {
+    auto line = std::const_pointer_cast<FieldLine>(Of(Bit_Marker + template_name));
+    line->Is_Bitmap_Entry = true;
+    line->Json_Name = JsonRecord::Quoted(template_name);
+    return line;
+}
+
 bool FieldLine::Is_Time_Name(QStringView name) {
     if (name.contains(u"Время") || name.contains(u"UTC") || name.contains(u"utc"))
         return true;

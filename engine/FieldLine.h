@@ -11,17 +11,24 @@
 // "bit" marks a bit field: its line is indented and "bit" is taken out of the name. Otherwise a
 // name holding a time word marks a Unix time, whose value is printed as a UTC date. The decoder
 // hands out the line the template's reader worked out once per field, so a packet is printed
-// without looking at a single name.
+// without looking at a single name. A bit field the decoder made from a `bitmap` entry also knows
+// that it is one (a byte field may hold "bit" in its name too), which the records use to nest it
+// under its byte field.
 struct FieldLine {
     // The decoder names bit fields "bit" followed by the template's name.
     static constexpr QLatin1String Bit_Marker{"bit", 3};
 
-    QByteArray Prefix;    // UTF-8 "<name>: --- ", or "\t<name without bit>: --- " for a bit field
-    QByteArray Json_Name; // the name as a JSON string, quotes included, UTF-8
+    QByteArray Prefix; // UTF-8 "<name>: --- ", or "\t<name without bit>: --- " for a bit field
+    // The name records give as a JSON string, quotes included, UTF-8: a bitmap entry's name as
+    // the template writes it, without "bit"; any other field's whole name.
+    QByteArray Json_Name;
     bool Is_Bit = false;
     bool Is_Time = false;
+    bool Is_Bitmap_Entry = false;
 
     static std::shared_ptr<const FieldLine> Of(const QString& name);
+    // The line of a bitmap entry's field, named "bit" followed by the template's name.
+    static std::shared_ptr<const FieldLine> Of_Bitmap_Entry(const QString& template_name);
 
     // True when a name marks a Unix time: it contains "Время", "Unixtime", "unixtime", ",nixtime",
     // "UTC" or "utc" (case-sensitive, anywhere in the name).

@@ -1,5 +1,6 @@
 #include "JsonRecord.h"
 
+#include "HexText.h"
 #include "ResultRenderer.h"
 #include "Utf8Writer.h"
 
@@ -28,21 +29,72 @@ void Put_Bool(Utf8Writer& out, bool value) {
     out.Put(value ? QByteArrayView("true", 4) : QByteArrayView("false", 5));
 }
 
-void Put_Fields(Utf8Writer& out, const DecodedPacket& packet) {
+void Put_Null_Or(Utf8Writer& out, bool present, qint64 value) {
+    if (present)
+        out.Put_Decimal(value);
+    else
+        out.Put(QByteArrayView("null", 4));
+}
+
+const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldLine>& made) {
+    // A field made by hand has no line yet: it is worked out from its name here.
+    return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
+}
+
+// The bit fields that follow a byte field, as its "bits"; returns the index after them.
+qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first) {
+    qsizetype i = first;
+    for (; i < packet.size(); ++i) {
+        const DecodedField& bit = packet.at(i);
+        if (!bit.Line || !bit.Line->Is_Bitmap_Entry)
+            break;
+        out.Put(i == first ? QByteArrayView(",\"bits\":[{\"name\":")
+                           : QByteArrayView(",{\"name\":"));
+        out.Put(bit.Line->Json_Name);
+        out.Put(QByteArrayView(",\"value\":"));
+        JsonRecord::Put_String(out, bit.Value);
+        out.Put(QByteArrayView(",\"bit\":"));
+        Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
+        out.Put(QByteArrayView(",\"size\":"));
+        Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit_Count);
+        out.Put('}');
+    }
+    if (i > first)
+        out.Put(']');
+    return i;
+}
+
+void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex) {
     out.Put(QByteArrayView(",\"fields\":["));
-    for (qsizetype i = 0; i < packet.size(); ++i) {
+    for (qsizetype i = 0; i < packet.size();) {
         const DecodedField& field = packet.at(i);
         std::shared_ptr<const FieldLine> made;
-        const FieldLine& line = field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
+        const FieldLine& line = Line_Of(field, made);
         out.Put(i == 0 ? QByteArrayView("{\"name\":") : QByteArrayView(",{\"name\":"));
         out.Put(line.Json_Name);
         out.Put(QByteArrayView(",\"value\":"));
         JsonRecord::Put_String(out, field.Value);
+        out.Put(QByteArrayView(",\"offset\":"));
+        Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
+        out.Put(QByteArrayView(",\"size\":"));
+        Put_Null_Or(out, field.Is_In_Packet(), field.Size);
+        out.Put(QByteArrayView(",\"raw\":"));
+        if (field.Is_In_Packet()) {
+            // A hex paste may hold any character that is not a base64 marker.
+            JsonRecord::Put_String(
+                out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)));
+        } else {
+            out.Put(QByteArrayView("null", 4));
+        }
         if (line.Is_Time) {
+            // Digits and punctuation only.
             out.Put(QByteArrayView(",\"time\":\""));
-            ResultRenderer::Put_Time(out, field.Value); // digits and punctuation only
+            ResultRenderer::Put_Time(out, field.Value);
+            out.Put(QByteArrayView("\",\"utc\":\""));
+            ResultRenderer::Put_Iso_Time(out, field.Value);
             out.Put('"');
         }
+        i = Put_Bits(out, packet, i + 1);
         out.Put('}');
     }
     out.Put(']');
@@ -63,7 +115,6 @@ void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
 } // namespace
 
 JsonRecord::JsonRecord(const QString& device_name) : Device_Json(Quoted(device_name)) {}
-
 void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     out.Put('"');
     // Printable ASCII other than the quote and the backslash, nearly every text written, is
@@ -104,10 +155,30 @@ QByteArray JsonRecord::Quoted(QStringView text) {
     return quoted;
 }
 
+QByteArray JsonRecord::Of(const QString& device_name, const QString& input,
+                          const PacketConversion::Result& result) {
+    QByteArray record;
+    JsonRecord(device_name).Append(record, input, result);
+    record.chop(1);
+    return record;
+}
+
 void JsonRecord::Append(QByteArray& bytes, const QString& input,
-                        const PacketConversion::Result& result) const {
+                        const PacketConversion::Result& result, const RecordSource* source) {
+    if (source && (Source_Opening.isEmpty() || source->File != Source_File)) {
+        Source_File = source->File;
+        Source_Opening = "{\"file\":" + Quoted(Source_File) + ",\"line\":";
+    }
     Utf8Writer out(bytes);
-    out.Put(QByteArrayView("{\"input\":"));
+    out.Put(QByteArrayView("{\"source\":"));
+    if (source) {
+        out.Put(Source_Opening);
+        out.Put_Decimal(source->Line);
+        out.Put('}');
+    } else {
+        out.Put(QByteArrayView("null", 4));
+    }
+    out.Put(QByteArrayView(",\"input\":"));
     Put_String(out, input);
     out.Put(QByteArrayView(",\"hex\":"));
     Put_String(out, result.Hex_Text);
@@ -116,8 +187,32 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     out.Put(QByteArrayView(",\"device\":"));
     out.Put(Device_Json);
     out.Put(QByteArrayView(",\"ok\":"));
-    Put_Bool(out, result.State == PacketConversion::Outcome::Decoded);
-    Put_Fields(out, result.Packet);
+    Put_Bool(out, result.Is_Decoded());
+    out.Put(QByteArrayView(",\"type\":"));
+    if (result.Hex_Text.size() >= 2) {
+        out.Put(QByteArrayView("{\"code\":"));
+        out.Put_Decimal(HexText::Type_Byte(result.Hex_Text));
+        out.Put(QByteArrayView(",\"name\":"));
+        if (result.Is_Decoded())
+            Put_String(out, result.Packet.first().Value); // "Тип пакета"
+        else
+            out.Put(QByteArrayView("null", 4));
+        out.Put('}');
+    } else {
+        out.Put(QByteArrayView("null", 4));
+    }
+    out.Put(QByteArrayView(",\"error\":"));
+    if (result.Is_Length_Error())
+        Put_String(out, result.Packet.first().Value);
+    else
+        out.Put(QByteArrayView("null", 4));
+    Put_Fields(out, result.Is_Length_Error() ? DecodedPacket() : result.Packet, result.Hex_Text);
     Put_Messages(out, result.Messages);
-    out.Put(QByteArrayView("}\n", 2));
+    out.Put(QByteArrayView(",\"warnings\":["));
+    for (qsizetype i = 0; i < result.Warnings.size(); ++i) {
+        if (i > 0)
+            out.Put(',');
+        Put_String(out, result.Warnings.at(i));
+    }
+    out.Put(QByteArrayView("]}\n", 3));
 }

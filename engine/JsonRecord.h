@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PacketConversion.h"
+#include "RecordSource.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,20 +11,32 @@ class Utf8Writer;
 
 // One conversion as one compact JSON object on one line (UTF-8), written beside the rendered
 // text from the same result:
+//   source   {file, line} where the paste was read, null for a paste given otherwise
 //   input    the paste as given
 //   hex      the text handed to the decoder
 //   base64   whether the paste was taken for base64
 //   device   the device name the header line shows
-//   ok       false when the decoder returned nothing (or the paste was empty)
-//   fields   [{name, value}] as the decoder produced them; a time field also has "time", the
-//            date the window prints for it
+//   ok       true only when the packet was decoded, without a length error
+//   type     {code: the type byte, name: the packet type's name or null when not decoded}, null
+//            when there is no type byte
+//   error    the length error's text, or null; with it `fields` is empty
+//   fields   [{name, value, offset, size, raw}] in the decoder's order: offset and size the bytes
+//            read (null for a field outside the packet), raw those bytes as hex; a time field
+//            also has "time", the date the window prints, and "utc" in ISO 8601; a byte field with
+//            a bit map holds its bit fields as "bits" [{name (without "bit"), value, bit, size}]
 //   messages [{title, text}] in the order the window shows them
+//   warnings [text] what the conversion passed over silently
 class JsonRecord {
   public:
     explicit JsonRecord(const QString& device_name);
 
-    void Append(QByteArray& out, const QString& input,
-                const PacketConversion::Result& result) const;
+    // Appends the record and a line feed.
+    void Append(QByteArray& out, const QString& input, const PacketConversion::Result& result,
+                const RecordSource* source = nullptr);
+    // One record, without a source and without the line feed: what kivo-decode --json prints for
+    // this paste.
+    static QByteArray Of(const QString& device_name, const QString& input,
+                         const PacketConversion::Result& result);
 
     // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
     static void Put_String(Utf8Writer& out, QStringView text);
@@ -31,4 +44,6 @@ class JsonRecord {
 
   private:
     QByteArray Device_Json;
+    QString Source_File;       // the file of the last source written...
+    QByteArray Source_Opening; // ...and `{"file":"<file>","line":` for it
 };

@@ -149,15 +149,54 @@ PacketConversion::Detection PacketConversion::Detect_Base64(QStringView cleaned)
     return {at};
 }
 
-void PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
+bool PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
     if (Plain_Base64_To_Hex(cleaned, hex))
-        return;
+        return true;
     const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
         cleaned.toLocal8Bit(), QByteArray::AbortOnBase64DecodingErrors);
     hex.resize(decoded ? 2 * decoded.decoded.size() : 0);
     char16_t* out = reinterpret_cast<char16_t*>(hex.data());
     for (const char byte : decoded.decoded)
         out = HexText::Put_Lower_Hex(out, static_cast<unsigned char>(byte));
+    return bool(decoded);
+}
+
+bool PacketConversion::Result::Is_Length_Error() const {
+    // A decoded packet starts with "Тип пакета"; only a length error starts with "ERROR".
+    return State == Outcome::Decoded && Packet.size() == 1 &&
+           Packet.first().Name == QLatin1String("ERROR");
+}
+
+void PacketConversion::Find_Warnings(QStringView input, bool base64_decoded) {
+    if (Current.Is_Base64) {
+        if (!base64_decoded)
+            Current.Warnings.append(QStringLiteral("not valid base64: the paste gives no bytes"));
+        return;
+    }
+    // The hex text is the paste without its blanks; a character that is not a hex digit reads
+    // as 0 wherever it stands.
+    qsizetype strays = 0;
+    qsizetype first_stray = -1;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        if (HexText::Digit_Value(input[i]) >= 0 || Class_Of(input[i].unicode()) == Blank)
+            continue;
+        if (strays++ == 0)
+            first_stray = i;
+    }
+    if (strays > 0) {
+        const QChar c = input[first_stray];
+        const QString shown =
+            c.isPrint() ? QStringLiteral("\"%1\"").arg(c)
+                        : QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        Current.Warnings.append(
+            QStringLiteral("%1 character(s) that are not hex digits read as 0, the first %2 at "
+                           "column %3")
+                .arg(QString::number(strays), shown, QString::number(first_stray + 1)));
+    }
+    if (Current.Hex_Text.size() % 2 != 0)
+        Current.Warnings.append(
+            QStringLiteral("odd number of hex digits (%1): the last one is ignored")
+                .arg(Current.Hex_Text.size()));
 }
 
 void PacketConversion::Append_Hex_Line(QByteArray& bytes, QStringView hex_text) {
@@ -180,6 +219,7 @@ UserMessage PacketConversion::Not_Decoded_Message() {
 const PacketConversion::Result&
 PacketConversion::Run(const QString& input, const Decode_Function& decode, Output* output) {
     Current.Messages.clear();
+    Current.Warnings.clear();
     Current.Is_Base64 = false;
     // Nearly every paste is its own cleaned text, used here without taking a share of it.
     QString cleaned_copy;
@@ -201,8 +241,9 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
                             << (detection.Found() ? QString(cleaned[detection.Position])
                                                   : QString());
     Current.Is_Base64 = detection.Found();
+    bool base64_decoded = false;
     if (Current.Is_Base64) {
-        Hex_From_Base64(cleaned, Current.Hex_Text);
+        base64_decoded = Hex_From_Base64(cleaned, Current.Hex_Text);
         if (output)
             Append_Hex_Line(output->Text, Current.Hex_Text);
     } else {
@@ -210,6 +251,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
         Current.Hex_Text.resize(cleaned.size());
         Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
     }
+    Find_Warnings(input, base64_decoded);
 
     // Packets of one type byte select one template: decoded into the list its predecessor of
     // that type left, a packet finds its fields, and their text buffers, in place. The lists

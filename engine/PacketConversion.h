@@ -44,6 +44,13 @@ class PacketConversion {
         QString Hex_Text; // the text handed to the decoder
         DecodedPacket Packet;
         QList<UserMessage> Messages; // every message of this conversion, in order
+        // What in the paste the conversion passed over silently; the pane shows none of it.
+        QStringList Warnings;
+
+        // The decoder gave the single "ERROR" field: the packet's length does not fit.
+        bool Is_Length_Error() const;
+        // Decoded, and not a length error.
+        bool Is_Decoded() const { return State == Outcome::Decoded && !Is_Length_Error(); }
     };
 
     // Where base64 detection matched: the first backslash, plus, equals sign or Latin letter g-z
@@ -77,8 +84,8 @@ class PacketConversion {
     static QString Clean_Input(const QString& input);
     static Detection Detect_Base64(QStringView cleaned);
     // Sets `hex` to the lower-case hex of the base64-decoded bytes (two digits per byte, as
-    // QByteArray::toHex writes them), empty when the text is not valid base64.
-    static void Hex_From_Base64(QStringView cleaned, QString& hex);
+    // QByteArray::toHex writes them), empty when the text is not valid base64 (then false).
+    static bool Hex_From_Base64(QStringView cleaned, QString& hex);
 
     // Appends "to HEX - <hex text>" and an empty line, as UTF-8: what a base64 paste shows first.
     static void Append_Hex_Line(QByteArray& out, QStringView hex_text);
@@ -87,6 +94,8 @@ class PacketConversion {
     static UserMessage Not_Decoded_Message();
 
   private:
+    void Find_Warnings(QStringView input, bool base64_decoded);
+
     MessageReporter User_Reporter;
     MessageReporter Report;
     QByteArray Device_Utf8;

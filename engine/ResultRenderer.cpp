@@ -37,34 +37,71 @@ void Civil_From_Days(std::int64_t days, std::int64_t& year, int& month, int& day
 
 } // namespace
 
-void Put_Time(Utf8Writer& out, QStringView value) {
-    if (value.isEmpty())
-        return;
+namespace {
+
+// A moment of a count of seconds since 1970, in UTC.
+struct Moment {
+    std::int64_t Year = 0;
+    int Month = 0;
+    int Day = 0;
+    std::int64_t Second_Of_Day = 0;
+};
+
+Moment Moment_Of(QStringView value) {
     bool ok = false;
     const std::int64_t seconds = value.toInt(&ok, 10); // 0 when not a 32-bit decimal integer
     const std::int64_t day_count = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const std::int64_t second_of_day = seconds - day_count * 86400;
-    std::int64_t year = 0;
-    int month = 0;
-    int day = 0;
-    Civil_From_Days(day_count, year, month, day);
+    Moment moment;
+    moment.Second_Of_Day = seconds - day_count * 86400;
+    Civil_From_Days(day_count, moment.Year, moment.Month, moment.Day);
+    return moment;
+}
 
-    static constexpr char Trailer[] = "(UTC+0)";
-    out.Reserve(21 + sizeof Trailer);
-    char* at = out.Cursor();
-    char* const start = at;
-    at = Put_Digits(at, day, 2);
-    *at++ = '.';
-    at = Put_Digits(at, month, 2);
-    *at++ = '.';
-    at = Put_Digits(at, year, 4);
-    at = std::copy_n(" - ", 3, at);
+// "hh:mm:ss"
+char* Put_Clock(char* at, std::int64_t second_of_day) {
     at = Put_Digits(at, second_of_day / 3600, 2);
     *at++ = ':';
     at = Put_Digits(at, second_of_day / 60 % 60, 2);
     *at++ = ':';
-    at = Put_Digits(at, second_of_day % 60, 2);
+    return Put_Digits(at, second_of_day % 60, 2);
+}
+
+} // namespace
+
+void Put_Time(Utf8Writer& out, QStringView value) {
+    if (value.isEmpty())
+        return;
+    const Moment moment = Moment_Of(value);
+    static constexpr char Trailer[] = "(UTC+0)";
+    out.Reserve(21 + sizeof Trailer);
+    char* at = out.Cursor();
+    char* const start = at;
+    at = Put_Digits(at, moment.Day, 2);
+    *at++ = '.';
+    at = Put_Digits(at, moment.Month, 2);
+    *at++ = '.';
+    at = Put_Digits(at, moment.Year, 4);
+    at = std::copy_n(" - ", 3, at);
+    at = Put_Clock(at, moment.Second_Of_Day);
     at = std::copy_n(Trailer, sizeof Trailer - 1, at);
+    out.Advance(at - start);
+}
+
+void Put_Iso_Time(Utf8Writer& out, QStringView value) {
+    if (value.isEmpty())
+        return;
+    const Moment moment = Moment_Of(value);
+    out.Reserve(20);
+    char* at = out.Cursor();
+    char* const start = at;
+    at = Put_Digits(at, moment.Year, 4);
+    *at++ = '-';
+    at = Put_Digits(at, moment.Month, 2);
+    *at++ = '-';
+    at = Put_Digits(at, moment.Day, 2);
+    *at++ = 'T';
+    at = Put_Clock(at, moment.Second_Of_Day);
+    *at++ = 'Z';
     out.Advance(at - start);
 }
 

@@ -21,5 +21,7 @@ void Append_Result(QByteArray& out, QByteArrayView device_utf8, const DecodedPac
 // packet) shows nothing.
 void Put_Time(Utf8Writer& out, QStringView value);
 QString Render_Time(QStringView value);
+// The same moment in ISO 8601, "yyyy-MM-ddThh:mm:ssZ"; nothing for an empty value.
+void Put_Iso_Time(Utf8Writer& out, QStringView value);
 
 } // namespace ResultRenderer

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <iterator>
+
 // Appends UTF-8 to a byte array through a plain pointer: room is made in large steps, so that a
 // result written piece by piece costs a copy per piece and no bookkeeping; the array is cut back
 // to what was written when the writer goes. Text is encoded as QString::toUtf8 encodes it.
@@ -41,6 +43,19 @@ class Utf8Writer {
         if (seen >= 0x80)
             return Put_Encoded(text);
         At += size;
+    }
+    // A whole number in decimal.
+    void Put_Decimal(qint64 value) {
+        char digits[20];
+        char* at = std::end(digits);
+        quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : quint64(value);
+        do {
+            *--at = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (value < 0)
+            Put('-');
+        Put(QByteArrayView(at, std::end(digits) - at));
     }
     // Room for `size` more bytes, written through Cursor() and then Advance().
     void Reserve(qsizetype size) {

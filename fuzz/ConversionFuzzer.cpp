@@ -109,16 +109,29 @@ void Check_Record(const QByteArray& line, const QString& paste,
     const QJsonObject record = QJsonDocument::fromJson(line).object();
     Require(record.value(u"input"_qs).toString() == Through_Utf8(paste), "record input");
     Require(record.value(u"hex"_qs).toString() == result.Hex_Text, "record hex");
-    Require(record.value(u"ok"_qs).toBool() == (result.State == PacketConversion::Outcome::Decoded),
-            "record ok");
-    const QJsonArray fields = record.value(u"fields"_qs).toArray();
-    Require(fields.size() == result.Packet.size(), "one record field per field");
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        const QJsonObject field = fields.at(i).toObject();
-        Require(field.value(u"name"_qs).toString() == Through_Utf8(result.Packet.at(i).Name) &&
-                    field.value(u"value"_qs).toString() == Through_Utf8(result.Packet.at(i).Value),
+    Require(record.value(u"ok"_qs).toBool() == result.Is_Decoded(), "record ok");
+    Require(record.value(u"error"_qs).isNull() != result.Is_Length_Error(), "record error");
+    // The fields in order, each byte field's bit fields nested in it.
+    qsizetype next = 0;
+    const auto check_field = [&](const QJsonObject& field, const QString& name) {
+        Require(next < result.Packet.size(), "no more record fields than fields");
+        const DecodedField& decoded = result.Packet.at(next++);
+        Require(Through_Utf8(name) == Through_Utf8(decoded.Name) &&
+                    field.value(u"value"_qs).toString() == Through_Utf8(decoded.Value),
                 "record fields hold the names and values");
+        const QJsonValue raw = field.value(u"raw"_qs);
+        Require(!raw.isString() || raw.toString() == Through_Utf8(result.Hex_Text.mid(
+                                                         2 * decoded.Offset, 2 * decoded.Size)),
+                "raw holds the field's bytes");
+    };
+    for (const QJsonValue& value : record.value(u"fields"_qs).toArray()) {
+        const QJsonObject field = value.toObject();
+        check_field(field, field.value(u"name"_qs).toString());
+        for (const QJsonValue& bit : field.value(u"bits"_qs).toArray())
+            check_field(bit.toObject(), u"bit"_qs + bit.toObject().value(u"name"_qs).toString());
     }
+    Require(next == (result.Is_Length_Error() ? 0 : result.Packet.size()),
+            "one record field per field");
     Require(record.value(u"messages"_qs).toArray().size() == result.Messages.size(),
             "record messages");
 }
@@ -185,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parts = parts.first(std::min<qsizetype>(parts.size(), 16));
 
     Converter converter(file);
-    const JsonRecord json(u"x"_qs);
+    JsonRecord json(u"x"_qs);
     for (const QByteArray& part : parts) {
         const QString paste = QString::fromUtf8(part);
         Buffer_Output output;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QStringList>
+
+// `kivo-decode --test`: golden files of sample packets with the text the window shows for each.
+// An entry starts with "== <device> | <packet>"; its lines starting with ">" are the output
+// pane's text, line by line, and those starting with "! " the message boxes, as
+// "! <title> | <text>"; other lines describe the entry. Lines before the first entry are blank or
+// comments ("#"). Each entry is converted with its device from the work directory; a failing
+// entry prints "<file>:<line>: " with what failed, or a unified diff of the expected against the
+// actual text; the last line counts the entries that passed and failed.
+class GoldenFileTest {
+  public:
+    // Appends the report to `out`; true when every entry of every file passed.
+    static bool Run(const QDir& workdir, const QStringList& files, QByteArray& out);
+};

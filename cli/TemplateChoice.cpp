@@ -1,0 +1,30 @@
+#include "TemplateChoice.h"
+
+#include "PacketDecoder.h"
+
+#include <QFileInfo>
+
+TemplateChoice::TemplateChoice(const QString& device, const QString& path, const QString& load_from)
+    : Device(device), Path(path), Load_From(load_from),
+      Loaded(DeviceTemplateFile::Load(load_from, &Load_Failure)) {}
+
+TemplateChoice TemplateChoice::For_Device(const QDir& workdir, const QString& device_name,
+                                          const QString& file_name) {
+    const QString path = PacketDecoder(file_name).Template_Path;
+    return TemplateChoice(device_name, path, workdir.filePath(path));
+}
+
+TemplateChoice TemplateChoice::For_File(const QString& path) {
+    return TemplateChoice(QFileInfo(path).fileName(), path, path);
+}
+
+PacketConversion::Decode_Function TemplateChoice::Decoding(const MessageReporter& reporter) const {
+    PacketDecoder decoder(QString(), reporter);
+    decoder.Template_Path = Path;
+    return [this, decoder, reporter](const QString& hex, DecodedPacket& packet) {
+        if (Loaded)
+            return decoder.Parse_Packet(*Loaded, hex, packet);
+        reporter(PacketDecoder::Load_Failure_Message(Load_Failure, Path));
+        packet.clear();
+    };
+}

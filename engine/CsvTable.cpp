@@ -1,0 +1,117 @@
+#include "CsvTable.h"
+
+#include "HexText.h"
+#include "ResultRenderer.h"
+#include "Utf8Writer.h"
+
+#include <QHash>
+
+namespace {
+
+const char* const Fixed_Columns = "file,line,input,device,ok,type,error,warnings";
+
+} // namespace
+
+CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
+    : File(file), Device_Name(device_name) {
+    if (!File)
+        return;
+    for (const PacketTemplate& packet_template : File->Templates()) {
+        // The n-th field of a name within one packet type takes the n-th column of that name.
+        QHash<QString, int> seen;
+        std::vector<int>& columns = Field_Columns.emplace_back(1, -1);
+        const auto add = [&](const QString& name, bool is_time) {
+            const int repeat = seen[name]++;
+            columns.push_back(Column_For(
+                repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1), is_time));
+        };
+        for (const ByteFieldEntry& field : packet_template.Data) {
+            add(field.Name, field.Line->Is_Time);
+            for (const BitFieldEntry& bit : field.Bitmap)
+                add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()), false);
+        }
+    }
+}
+
+int CsvTable::Column_For(const QString& name, bool is_time) {
+    for (qsizetype i = 0; i < Columns.size(); ++i) {
+        if (Columns.at(i).Name == name)
+            return static_cast<int>(i);
+    }
+    Columns.append({name, is_time});
+    return static_cast<int>(Columns.size() - 1);
+}
+
+void CsvTable::Put_Cell(Utf8Writer& out, QStringView text) {
+    bool quote = false;
+    for (const QChar c : text)
+        quote |= c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+    if (!quote)
+        return out.Put_Text(text);
+    out.Put('"');
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(u'"'); at >= 0; at = text.indexOf(u'"', at + 1)) {
+        out.Put_Text(text.sliced(from, at + 1 - from));
+        out.Put('"');
+        from = at + 1;
+    }
+    out.Put_Text(text.sliced(from));
+    out.Put('"');
+}
+
+void CsvTable::Append_Header(QByteArray& bytes) const {
+    Utf8Writer out(bytes);
+    out.Put(QByteArrayView(Fixed_Columns));
+    for (const Column& column : Columns) {
+        out.Put(',');
+        Put_Cell(out, column.Name);
+    }
+    out.Put(QByteArrayView("\r\n", 2));
+}
+
+void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
+                          const PacketConversion::Result& result, const RecordSource* source) {
+    Utf8Writer out(bytes);
+    if (source) {
+        Put_Cell(out, source->File);
+        out.Put(',');
+        out.Put_Decimal(source->Line);
+    } else {
+        out.Put(',');
+    }
+    out.Put(',');
+    Put_Cell(out, input);
+    out.Put(',');
+    Put_Cell(out, Device_Name);
+    const bool decoded = result.Is_Decoded();
+    out.Put(decoded ? QByteArrayView(",true,") : QByteArrayView(",false,"));
+    if (decoded)
+        Put_Cell(out, result.Packet.first().Value); // "Тип пакета"
+    out.Put(',');
+    if (result.Is_Length_Error())
+        Put_Cell(out, result.Packet.first().Value);
+    out.Put(',');
+    Put_Cell(out, result.Warnings.join(QStringLiteral("; ")));
+
+    // The decoded packet lists its template's fields in the template's order.
+    Row.assign(Columns.size(), -1);
+    if (decoded && File) {
+        const int index = File->Select(HexText::Type_Byte(result.Hex_Text)).Index;
+        const std::vector<int>& columns = Field_Columns.at(index);
+        for (qsizetype i = 0; i < result.Packet.size() && i < qsizetype(columns.size()); ++i) {
+            if (columns[i] >= 0)
+                Row[columns[i]] = i;
+        }
+    }
+    for (qsizetype c = 0; c < Columns.size(); ++c) {
+        out.Put(',');
+        if (Row[c] < 0)
+            continue;
+        const QString& value = result.Packet.at(Row[c]).Value;
+        if (Columns.at(c).Is_Time)
+            ResultRenderer::Put_Iso_Time(out, value); // needs no quotes
+        else
+            Put_Cell(out, value);
+    }
+    out.Put(QByteArrayView("\r\n", 2));
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "DeviceTemplateFile.h"
+#include "PacketConversion.h"
+#include "RecordSource.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+class Utf8Writer;
+
+// Conversions as rows of one CSV table (RFC 4180: UTF-8, fields with a comma, quote or line break
+// quoted, quotes doubled, CR LF after every row). The columns are
+//   file, line   where the paste was read (empty for a paste given otherwise)
+//   input, device, ok, type, error, warnings   as in the JSON record; type is the packet type's
+//                name, warnings are joined with "; "
+// and then one column per field name of the template file, in the file's order across all its
+// packet types, first appearance first: a bit field as "<byte field>.<bit field>", a name that a
+// packet type repeats as "<name>#2" and so on. Time fields hold ISO 8601 UTC dates.
+class CsvTable {
+  public:
+    // Without a template file the table has no field columns.
+    CsvTable(const QString& device_name, const DeviceTemplateFile* file);
+
+    void Append_Header(QByteArray& out) const;
+    void Append_Row(QByteArray& out, const QString& input, const PacketConversion::Result& result,
+                    const RecordSource* source = nullptr);
+
+    // One cell, quoted when it must be.
+    static void Put_Cell(Utf8Writer& out, QStringView text);
+
+  private:
+    struct Column {
+        QString Name;
+        bool Is_Time = false;
+    };
+    int Column_For(const QString& name, bool is_time);
+
+    const DeviceTemplateFile* File;
+    QString Device_Name;
+    QList<Column> Columns;
+    // For each template of the file, the column of each field of its decoded packet (-1 for
+    // the "Тип пакета" field, which is the type column).
+    std::vector<std::vector<int>> Field_Columns;
+    std::vector<qsizetype> Row; // the field shown in each column, -1 for none; one buffer
+};
