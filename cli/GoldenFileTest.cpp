@@ -83,6 +83,7 @@ QByteArray Unified_Diff(const QStringList& expected, const QStringList& actual) 
     while (i < n || j < m) {
         if (i < n && j < m && expected[i] == actual[j]) {
             diff += u' ' + expected[i++] + u'\n';
+            ++j;
         } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
             diff += u'-' + expected[i++] + u'\n';
         } else {

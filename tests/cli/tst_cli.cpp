@@ -17,6 +17,14 @@ const QByteArray Rich_Template = R"({"packet_data": [
     {"num_byte": 9, "size": 2, "name": "Unixtime %1"}, {"num_byte": 11, "size": 1, "name": "Флаги",
      "bitmap": [{"num_bit": 0, "size": 3, "name": "UTC"}, {"num_bit": 3, "size": 5, "name": "Режим"}]}]},
   {"packet_type": [{"T": 2, "name": "Маяк"}], "total_size": 21, "data": [{"num_byte": 1, "size": 20, "name": "bitmask"}]}]})";
+// Single quotes stand for double quotes.
+const char* const Csv_Template =
+    "{'packet_data': [{'packet_type': -1, 'name': 'Прочее, \\'x\\'', 'total_size': 9, "
+    "'min_size': 2, 'data': [{'num_byte': 1, 'size': -1, 'name': 'Хвост,\\n\\'q\\''}, "
+    "{'num_byte': 1, 'size': 1, 'name': 'A'}, {'num_byte': 1, 'size': 1, 'name': 'A'}]}, "
+    "{'packet_type': 1, 'name': 'Т', 'total_size': 6, 'data': [{'num_byte': 1, 'size': 4, "
+    "'name': 'Время'}, {'num_byte': 5, 'size': 1, 'name': 'Ф', 'bitmap': [{'num_bit': 0, "
+    "'size': 2, 'name': 'b,c'}]}, {'num_byte': 5, 'size': 1, 'name': 'A'}]}]}";
 const QString Device = u"Датчик-1"_qs;
 const QString Path = u"Device/rich.json"_qs;
 
@@ -31,6 +39,29 @@ Run_Result Run(const QStringList& arguments, const QByteArray& input = {}) {
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// A strict RFC 4180 reader: rows end in CR LF, quoted fields may hold anything.
+QList<QStringList> Read_Csv(const QByteArray& bytes) {
+    const QString text = QString::fromUtf8(bytes);
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'"') { // up to the quote that is not doubled
+            while (++i < text.size() &&
+                   (text[i] != u'"' || (i + 1 < text.size() && text[i + 1] == u'"' && ++i)))
+                cell += text[i];
+        } else if (text[i] == u',') {
+            row << std::exchange(cell, QString());
+        } else if (text.mid(i++, 2) == u"\r\n") {
+            row << std::exchange(cell, QString());
+            rows << std::exchange(row, QStringList());
+        } else {
+            cell += text[--i];
+        }
+    }
+    return rows;
 }
 
 bool Write_File(const QString& path, const QByteArray& content) {
@@ -83,18 +114,26 @@ class TestCli : public QObject {
             u"Время\nВремя: --- 14.11.2023 - 22:13:20(UTC+0)\nUTC_offset: --- 01.01.1970 - "
             u"00:00:00(UTC+0)\nUnixtime %1: --- 01.01.1970 - 00:00:00(UTC+0)\nФлаги: --- \n"
             u"\tUTC: --- 000\n\tРежим: --- 00000\n\n\n"_qs;
-        const Run_Result printed{0, expected.toUtf8(), {}};
-        QCOMPARE(Run(QStringList{"-d", Device, "--"} + pastes), printed);
-        QCOMPARE(Run({"-d", Device}, (pastes.join(u"\r\n \t\n"_qs) + u'\n').toUtf8()), printed);
+        // The length error makes the exit status 1; the stray character is warned of.
+        const QByteArray warning =
+            u"warning: 1 character(s) that are not hex digits read as 0, the first \"\u0800\" at "
+            u"column 7\n"_qs.toUtf8();
+        QCOMPARE(Run(QStringList{"-d", Device, "--"} + pastes),
+                 Run_Result(1, expected.toUtf8(), warning));
+        QCOMPARE(Run({"-d", Device}, (pastes.join(u"\r\n \t\n#0\n"_qs) + u'\n').toUtf8()),
+                 Run_Result(1, expected.toUtf8(), "-:1: " + warning));
     }
 
     // clang-format off
-    // arguments (split at ","; input 01) | exit status | standard error (status 2: the usage message)
+    // arguments (split at ","; input "7F01", a comment, "7F02") | exit status | standard error
+    // (status 2: the usage message)
     void Exit_Status_data() { Add_Rows({
-        "decoded | -d,Датчик-1,01AABB,7F0102 | 0 | ",
+        "decoded | -d,Датчик-1,7F0102 | 0 | ",
+        "input decoded | -d,Датчик-1,-i,- | 0 | ",
+        "length error | -d,Датчик-1,01AABB,7F0102 | 1 | ",
         "empty paste | -d,Датчик-1,7F0102,  | 1 | Ошибка: Пустые входные данные\n",
         "no template file | -d,Gone,01,02 | 1 | Ошибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\nОшибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\n",
-        "empty registry, input 01 | -C,Device | 1 | Ошибка: Не удалось открыть файлDevice/\nОшибка: Не удалось распаристь пакет.\n",
+        "empty registry | -C,Device | 1 | -:1: Ошибка: Не удалось открыть файлDevice/\n-:1: Ошибка: Не удалось распаристь пакет.\n-:3: Ошибка: Не удалось открыть файлDevice/\n-:3: Ошибка: Не удалось распаристь пакет.\n",
         "unknown option | --bogus,01 | 2 | Unknown option 'bogus'.",
         "FIFO as template | -d,Fifo | 1 | Ошибка: Не удалось открыть файлDevice/fifo.json\nОшибка: Не удалось распаристь пакет.\n",
         "/dev/zero as template | -d,Zero | 1 | Ошибка: Не удалось открыть файлDevice/zero.json\nОшибка: Не удалось распаристь пакет.\n",
@@ -104,23 +143,56 @@ class TestCli : public QObject {
         "unknown device | -d,датчик-1,01 | 2 | unknown device \"датчик-1\"; registered devices: Big, Fifo, Gone, Zero, Датчик-1",
         "unreadable -t | -t,absent.json,01 | 2 | cannot read the template file absent.json",
         "-t directory | --check,-t,Device | 2 | cannot read the template file Device",
-        "no -C directory | -C,absent,01 | 2 | no such directory: absent"});
+        "no -C directory | -C,absent,01 | 2 | no such directory: absent",
+        "no -i file | -i,-,-i,absent | 2 | cannot read the input file absent",
+        "-i directory | -i,Device | 2 | cannot read the input file Device",
+        "--json --csv | --json,--csv | 2 | --json and --csv exclude each other",
+        "--check --csv | --check,--csv | 2 | --json and --csv only go with decoding",
+        "--check -i | --check,-i,- | 2 | -i only goes with decoding",
+        "--check --test | --check,--test,x | 2 | --check and --test exclude each other",
+        "--test -d | --test,-d,Gone,x | 2 | --test takes each entry's device from the file",
+        "--test alone | --test | 2 | --test needs a golden file"});
     }
     // clang-format on
     void Exit_Status() {
         QFETCH(QStringList, cells);
-        const auto [status, out, err] = Run(cells[0].split(u','), "01\n");
+        const auto [status, out, err] = Run(cells[0].split(u','), "7F01\n# 01AABB\n7F02\n");
         const QString usage = u"kivo-decode: %1\nTry 'kivo-decode --help'.\n"_qs.arg(cells[2]);
         QCOMPARE(status, cells[1].toInt());
         QCOMPARE(QString::fromUtf8(err), cells[1] == u"2" ? usage : cells[2]);
         QVERIFY(cells[1] != u"2" || out.isEmpty()); // a usage error decodes nothing
     }
 
+    // Arguments first, then the inputs in order; messages and warnings name the file and line
+    // (counting blank and comment lines) of their paste, "-" for standard input.
+    void Locates_Messages() {
+        QVERIFY(Write_File(u"a.txt"_qs, "# header\nFF\n\n7F0\r\n"));
+        QVERIFY(Write_File(u"b b.txt"_qs, "AQ-D"));
+        const auto [status, out, err] =
+            Run({"-d", Device, "--json", "-i", "a.txt", "-i", "-", "-i", "b b.txt", "7F01"},
+                "\n7F01:2\n");
+        QCOMPARE(status, 0); // warnings do not fail a packet
+        QCOMPARE(QString::fromUtf8(err),
+                 u"a.txt:4: warning: odd number of hex digits (3): the last one is ignored\n"
+                 "-:2: warning: 1 character(s) that are not hex digits read as 0, the first "
+                 "\":\" at column 5\nb b.txt:1: warning: not valid base64: the paste gives no "
+                 "bytes\n"_qs);
+        QStringList sources;
+        for (const QByteArray& line : out.trimmed().split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            sources << record[u"input"_qs].toString() + u'@' +
+                           record[u"source"_qs][u"file"_qs].toString() + u':' +
+                           QString::number(record[u"source"_qs][u"line"_qs].toInt());
+        }
+        QCOMPARE(sources, (QStringList{u"7F01@:0"_qs, u"FF@a.txt:2"_qs, u"7F0@a.txt:4"_qs,
+                                       u"7F01:2@-:2"_qs, u"AQ-D@b b.txt:1"_qs}));
+    }
+
     // A packet's text arrives while standard input is still open, though the output is a pipe.
     void Output_Follows_Input_Through_A_Pipe() {
         QProcess process;
         process.start(QStringLiteral(KIVO_DECODE_PATH), {"-d", Device});
-        process.write("0100F15365\n");
+        process.write("7F0100F15365\n");
         QByteArray out;
         QTRY_VERIFY((out += process.readAllStandardOutput()).endsWith("\n\n\n"));
         QVERIFY(out.startsWith("\t\t\t" + Device.toUtf8()));
@@ -128,23 +200,104 @@ class TestCli : public QObject {
         QVERIFY(process.waitForFinished() && process.exitCode() == 0);
     }
 
-    // One object per line; Cyrillic names and values, quotes and control characters come back.
-    void Json_Round_Trips_Text() {
+    // One object per line with every key: byte ranges, nested bits, times in two forms, a
+    // length error, escapes; Cyrillic names and values, quotes and control characters come back.
+    void Json_Records() {
         const QStringList odd = {u"\"\\ \x01Ж\r"_qs, u"q\"q"_qs, u"q\\q"_qs};
-        QByteArray out =
-            std::get<1>(Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", " "} + odd));
+        QByteArray out = std::get<1>(
+            Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", "010203", " "} + odd));
         QJsonArray records =
             QJsonDocument::fromJson('[' + out.chopped(1).replace('\n', ',') + ']').array();
-        QCOMPARE(records.size(), 5);
+        QCOMPARE(records.size(), 6);
         // Escaped as JSON requires, each character on its own too.
         for (const char* input : {"\"\\\"\\\\ \\u0001Ж\\r\"", "\"q\\\"q\"", "\"q\\\\q\""})
-            QVERIFY2(out.contains("{\"input\":" + QByteArray(input) + ','), input);
-        while (records.size() > 2)
+            QVERIFY2(out.contains(",\"input\":" + QByteArray(input) + ','), input);
+        QCOMPARE(records.at(3)[u"warnings"_qs][0].toString(),
+                 u"not valid base64: the paste gives no bytes"_qs);
+        while (records.size() > 3)
             records.removeLast();
         const QByteArray expected = R"json([
-{"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"device":"Датчик-1","ok":true,"fields":[{"name":"Тип пакета","value":"Время"},{"name":"Время","value":"1700000000","time":"14.11.2023 - 22:13:20(UTC+0)"},{"name":"UTC_offset","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Unixtime %1","value":"0","time":"01.01.1970 - 00:00:00(UTC+0)"},{"name":"Флаги","value":""},{"name":"bitUTC","value":"000"},{"name":"bitРежим","value":"00000"}],"messages":[]},
-{"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}]}])json";
+{"source":null,"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"device":"Датчик-1","ok":true,"type":{"code":1,"name":"Время"},"error":null,"fields":[
+ {"name":"Тип пакета","value":"Время","offset":0,"size":1,"raw":"01"},
+ {"name":"Время","value":"1700000000","offset":1,"size":4,"raw":"00f15365","time":"14.11.2023 - 22:13:20(UTC+0)","utc":"2023-11-14T22:13:20Z"},
+ {"name":"UTC_offset","value":"0","offset":5,"size":4,"raw":"00000000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
+ {"name":"Unixtime %1","value":"0","offset":9,"size":2,"raw":"0000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
+ {"name":"Флаги","value":"","offset":11,"size":1,"raw":"00","bits":[{"name":"UTC","value":"000","bit":0,"size":3},{"name":"Режим","value":"00000","bit":3,"size":5}]}],
+ "messages":[],"warnings":[]},
+{"source":null,"input":"010203","hex":"010203","base64":false,"device":"Датчик-1","ok":false,"type":{"code":1,"name":null},"error":"Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3","fields":[],"messages":[],"warnings":[]},
+{"source":null,"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"type":null,"error":null,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}],"warnings":[]}])json";
         QCOMPARE(records, QJsonDocument::fromJson(expected).array());
+    }
+
+    // clang-format off
+    // paste | its warnings in the JSON record ("/" between)
+    void Warnings_data() { Add_Rows({
+        "clean hex | 7F0102 | ", "clean base64 | fwEC | ",
+        "odd | 7F010 | odd number of hex digits (5): the last one is ignored",
+        "strays and odd | 7F:01\u00a0-23 | 3 character(s) that are not hex digits read as 0, the first \":\" at column 3/odd number of hex digits (9): the last one is ignored",
+        "control character | 7F\r012 | 1 character(s) that are not hex digits read as 0, the first U+000d at column 3",
+        "bad base64 | fw-EC | not valid base64: the paste gives no bytes"});
+    }
+    // clang-format on
+    void Warnings() {
+        QFETCH(QStringList, cells);
+        const QByteArray out = std::get<1>(Run({"--json", "-d", Device, cells[0]}));
+        QStringList warnings;
+        for (const QJsonValue& warning : QJsonDocument::fromJson(out)[u"warnings"_qs].toArray())
+            warnings << warning.toString();
+        QCOMPARE(warnings.join(u'/'), cells[1]);
+    }
+
+    // A header, then one row per packet with the template's field columns; every odd character
+    // in names and values survives a strict RFC 4180 reading.
+    void Csv_Table() {
+        // Names and values with commas, quotes and line breaks; a name repeated in one type.
+        QVERIFY(Write_File(u"t.json"_qs, QByteArray(Csv_Template).replace('\'', '"')));
+        const auto [status, out, err] =
+            Run({"--csv", "-t", "t.json", "-i", "-", "7F\"2,\r", "0100F1536507"}, "010203\n");
+        QCOMPARE(status, 1);
+        const QList<QStringList> expected = {
+            {"file", "line", "input", "device", "ok", "type", "error", "warnings", "Хвост,\n\"q\"",
+             "A", "A#2", "Время", "Ф", "Ф.b,c"},
+            {"", "", "7F\"2,\r", "t.json", "true", "Прочее, \"x\"", "",
+             "3 character(s) that are not hex digits read as 0, the first \"\"\" at column 3",
+             "\"2,\r", "0", "0", "", "", ""},
+            {"", "", "0100F1536507", "t.json", "true", "Т", "", "", "", "7", "",
+             "2023-11-14T22:13:20Z", "", "11"},
+            {"-", "1", "010203", "t.json", "false", "",
+             "Не верный размер парадаваемого пакета. "
+             "Ожидаемый: 6, фактический: 3",
+             "", "", "", "", "", "", ""}};
+        QCOMPARE(Read_Csv(out), expected);
+        QVERIFY(out.endsWith("\r\n") && !out.contains("\r\n\r\n"));
+    }
+
+    // Golden files: a passing one, a failing one with its diff, a malformed one.
+    void Golden_Files() {
+        QVERIFY(Write_File(u"pass.txt"_qs, "# samples\n\n== Датчик-1 | 7F01\nThe catch-all.\n"
+                                           ">\t\t\tДатчик-1\n>Тип пакета: --- Прочее %1\n"
+                                           ">\tOr: --- 1\n>: --- 1\n>Хвост: --- \n>\n>\n>\n"
+                                           "== Gone | 01\n! Ошибка | Не удалось открыть "
+                                           "файлDevice/gone.json\n! Ошибка | Не удалось "
+                                           "распаристь пакет.\n>\n"));
+        QVERIFY(Write_File(u"fail.txt"_qs, "== Датчик-1 | 7F02\n>\t\t\tДатчик-1\n"
+                                           ">Тип пакета: --- Прочее %1\n>\tOr: --- 1\n>: --- 1\n"
+                                           ">Хвост: --- \n>\n>\n>\n"));
+        QVERIFY(Write_File(u"bad.txt"_qs, "== Датчик-1 7F01\n>\n== Датчик-1 | 7F01\n! box\n>\n"
+                                          "== Датчик-1 | 7F01\nno pane\n== Нет | 01\n>\n"));
+        QCOMPARE(Run({"--test", "pass.txt"}), Run_Result(0, "2 passed, 0 failed\n", {}));
+        QCOMPARE(QString::fromUtf8(std::get<1>(Run({"--test", "fail.txt", "pass.txt"}))),
+                 u"fail.txt:1: Датчик-1 | 7F02\n--- expected\n+++ actual\n@@ -1,8 +1,8 @@\n"
+                 " >\t\t\tДатчик-1\n >Тип пакета: --- Прочее %1\n->\tOr: --- 1\n->: --- 1\n"
+                 "+>\tOr: --- 2\n+>: --- 2\n >Хвост: --- \n >\n >\n >\n2 passed, 1 failed\n"_qs);
+        QCOMPARE(Run({"--test", "bad.txt", "absent.txt"}),
+                 Run_Result(1,
+                            "bad.txt:1: expected \"== <device> | <packet>\"\n"
+                            "bad.txt:4: expected \"! <title> | <text>\"\n"
+                            "bad.txt:6: no \">\" line: the expected text is missing\n"
+                            "bad.txt:8: unknown device \"Нет\"\n"
+                            "absent.txt: cannot read the file\n0 passed, 5 failed\n",
+                            {}));
     }
 
     // clang-format off
