@@ -36,6 +36,20 @@ void Put_Null_Or(Utf8Writer& out, bool present, qint64 value) {
         out.Put(QByteArrayView("null", 4));
 }
 
+// Hex text as a JSON string: copied as it is when it holds hex digits only (nearly always),
+// otherwise escaped, since a hex paste may hold any character that is not a base64 marker.
+void Put_Hex(Utf8Writer& out, QStringView hex, bool digits_only) {
+    if (!digits_only)
+        return JsonRecord::Put_String(out, hex);
+    out.Reserve(hex.size() + 2);
+    char* at = out.Cursor();
+    *at++ = '"';
+    for (const QChar c : hex)
+        *at++ = static_cast<char>(c.unicode());
+    *at = '"';
+    out.Advance(hex.size() + 2);
+}
+
 const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldLine>& made) {
     // A field made by hand has no line yet: it is worked out from its name here.
     return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
@@ -64,7 +78,7 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
     return i;
 }
 
-void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex) {
+void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, bool hex_is_digits) {
     out.Put(QByteArrayView(",\"fields\":["));
     for (qsizetype i = 0; i < packet.size();) {
         const DecodedField& field = packet.at(i);
@@ -80,9 +94,8 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex) {
         Put_Null_Or(out, field.Is_In_Packet(), field.Size);
         out.Put(QByteArrayView(",\"raw\":"));
         if (field.Is_In_Packet()) {
-            // A hex paste may hold any character that is not a base64 marker.
-            JsonRecord::Put_String(
-                out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)));
+            Put_Hex(out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)),
+                    hex_is_digits);
         } else {
             out.Put(QByteArrayView("null", 4));
         }
@@ -117,20 +130,26 @@ void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
 JsonRecord::JsonRecord(const QString& device_name) : Device_Json(Quoted(device_name)) {}
 void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     out.Put('"');
-    // Printable ASCII other than the quote and the backslash, nearly every text written, is
-    // copied as it is, in a loop without branches; any other text is written again, piece by
-    // piece.
+    // ASCII other than control characters, the quote and the backslash, nearly every text
+    // written, is copied as it is, in a loop without branches; text that needs escapes is written
+    // again, piece by piece.
     const char16_t* const in = text.utf16();
     out.Reserve(text.size());
     char* const plain_out = out.Cursor();
-    unsigned special = 0;
+    unsigned escape = 0;
+    unsigned wide = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const unsigned c = in[i];
-        special |= (c - 0x20 >= 0x60) | (c == u'"') | (c == u'\\');
+        escape |= (c < 0x20) | (c == u'"') | (c == u'\\');
+        wide |= c;
         plain_out[i] = static_cast<char>(c);
     }
-    if (special == 0) {
-        out.Advance(text.size());
+    if (escape == 0) {
+        // Text beyond ASCII with nothing to escape (names and beacon lines) is encoded whole.
+        if (wide >= 0x80)
+            out.Put_Text(text);
+        else
+            out.Advance(text.size());
         return out.Put('"');
     }
     qsizetype plain_from = 0;
@@ -181,7 +200,7 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     out.Put(QByteArrayView(",\"input\":"));
     Put_String(out, input);
     out.Put(QByteArrayView(",\"hex\":"));
-    Put_String(out, result.Hex_Text);
+    Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
     out.Put(QByteArrayView(",\"base64\":"));
     Put_Bool(out, result.Is_Base64);
     out.Put(QByteArrayView(",\"device\":"));
@@ -206,7 +225,8 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         Put_String(out, result.Packet.first().Value);
     else
         out.Put(QByteArrayView("null", 4));
-    Put_Fields(out, result.Is_Length_Error() ? DecodedPacket() : result.Packet, result.Hex_Text);
+    Put_Fields(out, result.Is_Length_Error() ? DecodedPacket() : result.Packet, result.Hex_Text,
+               result.Hex_Is_Digits);
     Put_Messages(out, result.Messages);
     out.Put(QByteArrayView(",\"warnings\":["));
     for (qsizetype i = 0; i < result.Warnings.size(); ++i) {

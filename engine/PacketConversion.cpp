@@ -18,7 +18,13 @@ namespace {
 // space), and a marker makes a paste base64. The markers are the characters the detection
 // pattern (\\|\+|\=)|(?:[g-z]|(?:[G-Z])) matches, one for each alternative: a backslash, plus
 // or equals sign (its group 1), or a Latin letter g-z or G-Z.
-enum Character_Class : std::uint8_t { Blank = 1, Symbol_Marker = 2, Letter_Marker = 4 };
+// Hex digits are a class of their own for the warnings about the characters that read as 0.
+enum Character_Class : std::uint8_t {
+    Blank = 1,
+    Symbol_Marker = 2,
+    Letter_Marker = 4,
+    Hex_Digit = 8
+};
 constexpr std::uint8_t Marker = Symbol_Marker | Letter_Marker;
 
 constexpr std::array<std::uint8_t, 128> Make_Classes() {
@@ -29,6 +35,10 @@ constexpr std::array<std::uint8_t, 128> Make_Classes() {
         classes[c] = Symbol_Marker;
     for (int c = 'g'; c <= 'z'; ++c)
         classes[c] = classes[c - 'a' + 'A'] = Letter_Marker;
+    for (int c = 0; c < 128; ++c) {
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))
+            classes[c] = Hex_Digit;
+    }
     return classes;
 }
 constexpr std::array<std::uint8_t, 128> Classes = Make_Classes();
@@ -168,6 +178,7 @@ bool PacketConversion::Result::Is_Length_Error() const {
 }
 
 void PacketConversion::Find_Warnings(QStringView input, bool base64_decoded) {
+    Current.Hex_Is_Digits = Current.Is_Base64;
     if (Current.Is_Base64) {
         if (!base64_decoded)
             Current.Warnings.append(QStringLiteral("not valid base64: the paste gives no bytes"));
@@ -175,15 +186,16 @@ void PacketConversion::Find_Warnings(QStringView input, bool base64_decoded) {
     }
     // The hex text is the paste without its blanks; a character that is not a hex digit reads
     // as 0 wherever it stands.
+    const auto is_stray = [](QChar c) {
+        return (Class_Of(c.unicode()) & (Hex_Digit | Blank)) == 0;
+    };
     qsizetype strays = 0;
-    qsizetype first_stray = -1;
-    for (qsizetype i = 0; i < input.size(); ++i) {
-        if (HexText::Digit_Value(input[i]) >= 0 || Class_Of(input[i].unicode()) == Blank)
-            continue;
-        if (strays++ == 0)
-            first_stray = i;
-    }
+    for (const QChar c : input)
+        strays += is_stray(c);
+    Current.Hex_Is_Digits = strays == 0;
     if (strays > 0) {
+        const qsizetype first_stray =
+            std::find_if(input.begin(), input.end(), is_stray) - input.begin();
         const QChar c = input[first_stray];
         const QString shown =
             c.isPrint() ? QStringLiteral("\"%1\"").arg(c)

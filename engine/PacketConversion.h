@@ -41,7 +41,8 @@ class PacketConversion {
     struct Result {
         Outcome State = Outcome::Empty_Input;
         bool Is_Base64 = false;
-        QString Hex_Text; // the text handed to the decoder
+        QString Hex_Text;          // the text handed to the decoder
+        bool Hex_Is_Digits = true; // and it holds hex digits only
         DecodedPacket Packet;
         QList<UserMessage> Messages; // every message of this conversion, in order
         // What in the paste the conversion passed over silently; the pane shows none of it.

@@ -1,6 +1,6 @@
 // Throughput of kivo-decode end to end: a log of generated Sensor-1 packets (types 01, 02, 03 and
-// the catch-all, hex and base64 mixed) read from a file, decoded, and printed as text to
-// /dev/null, through the same command the executable runs.
+// the catch-all, hex and base64 mixed) read from a file, decoded, and printed as text, JSON Lines
+// or CSV to /dev/null, through the same command the executable runs.
 //
 //   bench_cli                        the benchmark
 //   bench_cli --write-log FILE N     writes N generated packets to FILE and a workspace beside
@@ -70,9 +70,14 @@ void BM_Decode_Text(benchmark::State& state) {
 void BM_Decode_Json(benchmark::State& state) {
     Decode_Log(state, {QStringLiteral("--json")});
 }
+void BM_Decode_Csv(benchmark::State& state) {
+    Decode_Log(state, {QStringLiteral("--csv")});
+}
 
+// The same million pastes in each mode, so that their speeds compare directly.
 BENCHMARK(BM_Decode_Text)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Decode_Json)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Decode_Json)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Decode_Csv)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
