@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "DeviceRegistry.h"
+#include "JsonRecord.h"
 #include "MessageBox.h"
 #include "PacketBuilder.h"
 #include "PacketConversion.h"
@@ -230,9 +231,11 @@ void MainWindow::Show_Output_Menu(const QPoint& position) {
     menu->popup(Text_Output->viewport()->mapToGlobal(position));
 }
 
-// The record `kivo-decode --json` prints for the shown conversion goes here, written by the one
-// JSON record writer beside the renderer; until that writer is shared, nothing is copied.
-void MainWindow::Copy_As_Json() {}
+// The very record `kivo-decode --json` prints for the shown paste, from the same writer.
+void MainWindow::Copy_As_Json() {
+    QGuiApplication::clipboard()->setText(
+        QString::fromUtf8(JsonRecord::Of(Shown.Device_Name(), Shown.Input(), Shown.Result())));
+}
 
 void MainWindow::Copy_As_Table() {
     QGuiApplication::clipboard()->setText(Shown.Table_Text());

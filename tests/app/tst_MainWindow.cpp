@@ -180,9 +180,10 @@ class TestMainWindow : public QObject {
         }
     }
 
-    // "Копировать как таблицу" copies the shown result for spreadsheets; both copy actions are
-    // in the pane's menu from the start and enabled while the pane shows a decoded packet.
-    void copy_as_table() {
+    // "Копировать как таблицу" copies the shown result for spreadsheets, "Копировать как JSON" as
+    // kivo-decode prints it; both copy actions are in the pane's menu from the start and enabled
+    // while the pane shows a decoded packet.
+    void copy_actions() {
         ModalBoxes answerer;
         MainWindow window;
         window.show();
@@ -206,6 +207,13 @@ class TestMainWindow : public QObject {
         Convert(window, "Sensor-1", "7F");
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(), "Тип пакета\tOther\t0\t1\nPayload\t\t\t\n");
+        window.Action_Copy_Json->trigger(); // kivo-decode --json's record, one line
+        QCOMPARE(QApplication::clipboard()->text(),
+                 R"({"source":null,"input":"7F","hex":"7F","base64":false,"device":"Sensor-1",)"
+                 R"("ok":true,"type":{"code":127,"name":"Other"},"error":null,"fields":[{"name":)"
+                 R"("Тип пакета","value":"Other","offset":0,"size":1,"raw":"7F"},{"name":)"
+                 R"("Payload","value":"","offset":null,"size":null,"raw":null}],"messages":[],)"
+                 R"("warnings":[]})");
         Convert(window, "Ghost", "7F"); // not decoded: the pane shows no result
         QCOMPARE(enabled(), QList<bool>({false, false}));
         QCOMPARE(answerer.Shown.size(), 3);
