@@ -66,7 +66,7 @@ void CsvTable::Append_Header(QByteArray& bytes) const {
         out.Put(',');
         Put_Cell(out, column.Name);
     }
-    out.Put(QByteArrayView("\r\n", 2));
+    out.Put_Literal("\r\n");
 }
 
 void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
@@ -84,7 +84,10 @@ void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
     out.Put(',');
     Put_Cell(out, Device_Name);
     const bool decoded = result.Is_Decoded();
-    out.Put(decoded ? QByteArrayView(",true,") : QByteArrayView(",false,"));
+    if (decoded)
+        out.Put_Literal(",true,");
+    else
+        out.Put_Literal(",false,");
     if (decoded)
         Put_Cell(out, result.Packet.first().Value); // "Тип пакета"
     out.Put(',');
@@ -113,5 +116,5 @@ void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
         else
             Put_Cell(out, value);
     }
-    out.Put(QByteArrayView("\r\n", 2));
+    out.Put_Literal("\r\n");
 }

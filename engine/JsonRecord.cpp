@@ -10,15 +10,15 @@ void Put_Escape(Utf8Writer& out, char16_t c) {
     static constexpr char Hex[] = "0123456789abcdef";
     switch (c) {
     case u'"':
-        return out.Put(QByteArrayView("\\\"", 2));
+        return out.Put_Literal("\\\"");
     case u'\\':
-        return out.Put(QByteArrayView("\\\\", 2));
+        return out.Put_Literal("\\\\");
     case u'\n':
-        return out.Put(QByteArrayView("\\n", 2));
+        return out.Put_Literal("\\n");
     case u'\r':
-        return out.Put(QByteArrayView("\\r", 2));
+        return out.Put_Literal("\\r");
     case u'\t':
-        return out.Put(QByteArrayView("\\t", 2));
+        return out.Put_Literal("\\t");
     default:
         const char escape[] = {'\\', 'u', '0', '0', Hex[(c >> 4) & 0xF], Hex[c & 0xF]};
         return out.Put(QByteArrayView(escape, 6));
@@ -33,7 +33,7 @@ void Put_Null_Or(Utf8Writer& out, bool present, qint64 value) {
     if (present)
         out.Put_Decimal(value);
     else
-        out.Put(QByteArrayView("null", 4));
+        out.Put_Literal("null");
 }
 
 // Hex text as a JSON string: copied as it is when it holds hex digits only (nearly always),
@@ -62,14 +62,16 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
         const DecodedField& bit = packet.at(i);
         if (!bit.Line || !bit.Line->Is_Bitmap_Entry)
             break;
-        out.Put(i == first ? QByteArrayView(",\"bits\":[{\"name\":")
-                           : QByteArrayView(",{\"name\":"));
+        if (i == first)
+            out.Put_Literal(",\"bits\":[{\"name\":");
+        else
+            out.Put_Literal(",{\"name\":");
         out.Put(bit.Line->Json_Name);
-        out.Put(QByteArrayView(",\"value\":"));
+        out.Put_Literal(",\"value\":");
         JsonRecord::Put_String(out, bit.Value);
-        out.Put(QByteArrayView(",\"bit\":"));
+        out.Put_Literal(",\"bit\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
-        out.Put(QByteArrayView(",\"size\":"));
+        out.Put_Literal(",\"size\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit_Count);
         out.Put('}');
     }
@@ -79,31 +81,33 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
 }
 
 void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, bool hex_is_digits) {
-    out.Put(QByteArrayView(",\"fields\":["));
+    out.Put_Literal(",\"fields\":[");
     for (qsizetype i = 0; i < packet.size();) {
         const DecodedField& field = packet.at(i);
         std::shared_ptr<const FieldLine> made;
         const FieldLine& line = Line_Of(field, made);
-        out.Put(i == 0 ? QByteArrayView("{\"name\":") : QByteArrayView(",{\"name\":"));
+        if (i > 0)
+            out.Put(',');
+        out.Put_Literal("{\"name\":");
         out.Put(line.Json_Name);
-        out.Put(QByteArrayView(",\"value\":"));
+        out.Put_Literal(",\"value\":");
         JsonRecord::Put_String(out, field.Value);
-        out.Put(QByteArrayView(",\"offset\":"));
+        out.Put_Literal(",\"offset\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
-        out.Put(QByteArrayView(",\"size\":"));
+        out.Put_Literal(",\"size\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Size);
-        out.Put(QByteArrayView(",\"raw\":"));
+        out.Put_Literal(",\"raw\":");
         if (field.Is_In_Packet()) {
             Put_Hex(out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)),
                     hex_is_digits);
         } else {
-            out.Put(QByteArrayView("null", 4));
+            out.Put_Literal("null");
         }
         if (line.Is_Time) {
             // Digits and punctuation only.
-            out.Put(QByteArrayView(",\"time\":\""));
+            out.Put_Literal(",\"time\":\"");
             ResultRenderer::Put_Time(out, field.Value);
-            out.Put(QByteArrayView("\",\"utc\":\""));
+            out.Put_Literal("\",\"utc\":\"");
             ResultRenderer::Put_Iso_Time(out, field.Value);
             out.Put('"');
         }
@@ -114,11 +118,11 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
 }
 
 void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
-    out.Put(QByteArrayView(",\"messages\":["));
+    out.Put_Literal(",\"messages\":[");
     for (qsizetype i = 0; i < messages.size(); ++i) {
         out.Put(i == 0 ? QByteArrayView("{\"title\":") : QByteArrayView(",{\"title\":"));
         JsonRecord::Put_String(out, messages.at(i).Title);
-        out.Put(QByteArrayView(",\"text\":"));
+        out.Put_Literal(",\"text\":");
         JsonRecord::Put_String(out, messages.at(i).Text);
         out.Put('}');
     }
@@ -135,7 +139,7 @@ void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     // again, piece by piece.
     const char16_t* const in = text.utf16();
     out.Reserve(text.size());
-    char* const plain_out = out.Cursor();
+    char* __restrict const plain_out = out.Cursor();
     unsigned escape = 0;
     unsigned wide = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -189,50 +193,50 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         Source_Opening = "{\"file\":" + Quoted(Source_File) + ",\"line\":";
     }
     Utf8Writer out(bytes);
-    out.Put(QByteArrayView("{\"source\":"));
+    out.Put_Literal("{\"source\":");
     if (source) {
         out.Put(Source_Opening);
         out.Put_Decimal(source->Line);
         out.Put('}');
     } else {
-        out.Put(QByteArrayView("null", 4));
+        out.Put_Literal("null");
     }
-    out.Put(QByteArrayView(",\"input\":"));
+    out.Put_Literal(",\"input\":");
     Put_String(out, input);
-    out.Put(QByteArrayView(",\"hex\":"));
+    out.Put_Literal(",\"hex\":");
     Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
-    out.Put(QByteArrayView(",\"base64\":"));
+    out.Put_Literal(",\"base64\":");
     Put_Bool(out, result.Is_Base64);
-    out.Put(QByteArrayView(",\"device\":"));
+    out.Put_Literal(",\"device\":");
     out.Put(Device_Json);
-    out.Put(QByteArrayView(",\"ok\":"));
+    out.Put_Literal(",\"ok\":");
     Put_Bool(out, result.Is_Decoded());
-    out.Put(QByteArrayView(",\"type\":"));
+    out.Put_Literal(",\"type\":");
     if (result.Hex_Text.size() >= 2) {
-        out.Put(QByteArrayView("{\"code\":"));
+        out.Put_Literal("{\"code\":");
         out.Put_Decimal(HexText::Type_Byte(result.Hex_Text));
-        out.Put(QByteArrayView(",\"name\":"));
+        out.Put_Literal(",\"name\":");
         if (result.Is_Decoded())
             Put_String(out, result.Packet.first().Value); // "Тип пакета"
         else
-            out.Put(QByteArrayView("null", 4));
+            out.Put_Literal("null");
         out.Put('}');
     } else {
-        out.Put(QByteArrayView("null", 4));
+        out.Put_Literal("null");
     }
-    out.Put(QByteArrayView(",\"error\":"));
+    out.Put_Literal(",\"error\":");
     if (result.Is_Length_Error())
         Put_String(out, result.Packet.first().Value);
     else
-        out.Put(QByteArrayView("null", 4));
+        out.Put_Literal("null");
     Put_Fields(out, result.Is_Length_Error() ? DecodedPacket() : result.Packet, result.Hex_Text,
                result.Hex_Is_Digits);
     Put_Messages(out, result.Messages);
-    out.Put(QByteArrayView(",\"warnings\":["));
+    out.Put_Literal(",\"warnings\":[");
     for (qsizetype i = 0; i < result.Warnings.size(); ++i) {
         if (i > 0)
             out.Put(',');
         Put_String(out, result.Warnings.at(i));
     }
-    out.Put(QByteArrayView("]}\n", 3));
+    out.Put_Literal("]}\n");
 }

@@ -18,17 +18,20 @@ namespace {
 // space), and a marker makes a paste base64. The markers are the characters the detection
 // pattern (\\|\+|\=)|(?:[g-z]|(?:[G-Z])) matches, one for each alternative: a backslash, plus
 // or equals sign (its group 1), or a Latin letter g-z or G-Z.
-// Hex digits are a class of their own for the warnings about the characters that read as 0.
+// Hex digits are a class of their own, and every other character is Other: in a hex paste
+// those read as 0, which the warnings tell.
 enum Character_Class : std::uint8_t {
     Blank = 1,
     Symbol_Marker = 2,
     Letter_Marker = 4,
-    Hex_Digit = 8
+    Hex_Digit = 8,
+    Other = 16
 };
 constexpr std::uint8_t Marker = Symbol_Marker | Letter_Marker;
 
 constexpr std::array<std::uint8_t, 128> Make_Classes() {
     std::array<std::uint8_t, 128> classes{};
+    classes.fill(Other);
     for (char c : {'\t', '\n', ' '})
         classes[c] = Blank;
     for (char c : {'\\', '+', '='})
@@ -44,7 +47,8 @@ constexpr std::array<std::uint8_t, 128> Make_Classes() {
 constexpr std::array<std::uint8_t, 128> Classes = Make_Classes();
 
 std::uint8_t Class_Of(char16_t c) {
-    return c < 128 ? Classes[c] : 0; // nothing beyond ASCII is a blank or a marker
+    return c < 128 ? Classes[c]
+                   : std::uint8_t{Other}; // nothing beyond ASCII is a blank, marker or digit
 }
 
 // The classes a text holds.
@@ -151,8 +155,10 @@ QString PacketConversion::Clean_Input(const QString& input) {
 PacketConversion::Detection PacketConversion::Detect_Base64(QStringView cleaned) {
     // Every alternative of the pattern matches a single character, so the first match is the
     // first marker. Hex pastes hold none, and a scan for the classes alone tells that quicker.
-    if ((Classes_In(cleaned) & Marker) == 0)
-        return {};
+    return (Classes_In(cleaned) & Marker) == 0 ? Detection{} : First_Marker(cleaned);
+}
+
+PacketConversion::Detection PacketConversion::First_Marker(QStringView cleaned) {
     qsizetype at = 0;
     while ((Class_Of(cleaned[at].unicode()) & Marker) == 0)
         ++at;
@@ -177,7 +183,7 @@ bool PacketConversion::Result::Is_Length_Error() const {
            Packet.first().Name == QLatin1String("ERROR");
 }
 
-void PacketConversion::Find_Warnings(QStringView input, bool base64_decoded) {
+void PacketConversion::Find_Warnings(QStringView input, bool has_other, bool base64_decoded) {
     Current.Hex_Is_Digits = Current.Is_Base64;
     if (Current.Is_Base64) {
         if (!base64_decoded)
@@ -190,8 +196,10 @@ void PacketConversion::Find_Warnings(QStringView input, bool base64_decoded) {
         return (Class_Of(c.unicode()) & (Hex_Digit | Blank)) == 0;
     };
     qsizetype strays = 0;
-    for (const QChar c : input)
-        strays += is_stray(c);
+    if (has_other) {
+        for (const QChar c : input)
+            strays += is_stray(c);
+    }
     Current.Hex_Is_Digits = strays == 0;
     if (strays > 0) {
         const qsizetype first_stray =
@@ -234,9 +242,11 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     Current.Warnings.clear();
     Current.Is_Base64 = false;
     // Nearly every paste is its own cleaned text, used here without taking a share of it.
+    // One look at every character tells what the steps below need to look for; cleaning removes
+    // only blanks, so the cleaned text holds the same markers and other characters.
+    const std::uint8_t classes = Classes_In(input);
     QString cleaned_copy;
-    const QString& cleaned =
-        (Classes_In(input) & Blank) != 0 ? (cleaned_copy = Clean_Input(input)) : input;
+    const QString& cleaned = (classes & Blank) != 0 ? (cleaned_copy = Clean_Input(input)) : input;
     if (cleaned.isEmpty()) {
         Current.State = Outcome::Empty_Input;
         Current.Hex_Text.resize(0);
@@ -248,7 +258,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     if (output)
         output->Clear();
 
-    const Detection detection = Detect_Base64(cleaned);
+    const Detection detection = (classes & Marker) != 0 ? First_Marker(cleaned) : Detection{};
     qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
                             << (detection.Found() ? QString(cleaned[detection.Position])
                                                   : QString());
@@ -263,7 +273,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
         Current.Hex_Text.resize(cleaned.size());
         Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
     }
-    Find_Warnings(input, base64_decoded);
+    Find_Warnings(input, (classes & Other) != 0, base64_decoded);
 
     // Packets of one type byte select one template: decoded into the list its predecessor of
     // that type left, a packet finds its fields, and their text buffers, in place. The lists

@@ -95,7 +95,9 @@ class PacketConversion {
     static UserMessage Not_Decoded_Message();
 
   private:
-    void Find_Warnings(QStringView input, bool base64_decoded);
+    static Detection First_Marker(QStringView cleaned); // the text holds a marker
+    // `has_other`: the input holds a character that is no hex digit, blank or marker.
+    void Find_Warnings(QStringView input, bool has_other, bool base64_decoded);
 
     MessageReporter User_Reporter;
     MessageReporter Report;

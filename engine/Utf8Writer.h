@@ -27,6 +27,10 @@ class Utf8Writer {
         Short_Copy(At, bytes.data(), bytes.size());
         At += bytes.size();
     }
+    // A string literal, its length known when compiled.
+    template <qsizetype Size> void Put_Literal(const char (&text)[Size]) {
+        Put(QByteArrayView(text, Size - 1));
+    }
     void Put_Text(QStringView text) {
         // ASCII (numbers, hex digits, Latin names) is by far the most common: it is copied a byte
         // per character, and only text that turns out to hold anything else is written again, by
