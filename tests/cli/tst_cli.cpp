@@ -1,6 +1,10 @@
+#include "TestTable.h"
+#include "TestWorkspace.h"
+
 #include <QtCore>
 #include <QtTest>
 
+#include <optional>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -64,36 +68,22 @@ QList<QStringList> Read_Csv(const QByteArray& bytes) {
     return rows;
 }
 
-bool Write_File(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// QtTest rows given as one text each: the row's name, then its cells, separated by " | ".
-void Add_Rows(std::initializer_list<const char*> rows) {
-    QTest::addColumn<QStringList>("cells");
-    for (const char* row : rows) {
-        QStringList cells = QString::fromUtf8(row).split(u" | "_qs);
-        QTest::newRow(cells.takeFirst().toUtf8().constData()) << cells;
-    }
-}
-
 } // namespace
 
 class TestCli : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> Dir;
+    std::optional<TestWorkspace> Work_Dir;
 
   private Q_SLOTS:
     // Each test works in a fresh workspace with five devices: one with its template, one without
     // its file, and three whose "file" is a FIFO, /dev/zero, or a (sparse) file over 64 MiB.
     void init() {
         QLoggingCategory::setFilterRules(u"kivo.conversion.debug=false"_qs); // as kivo-decode
-        Dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(Dir->path()) && QDir().mkpath(u"Device"_qs));
-        QVERIFY(Write_File(Path, Rich_Template));
-        QVERIFY(Write_File(u"Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\nGone=gone.json\n"
-                                           "Fifo=fifo.json\nZero=zero.json\nBig=big.json\n"));
+        Work_Dir.emplace();
+        QVERIFY(TestWorkspace::Write(Path, Rich_Template));
+        QVERIFY(TestWorkspace::Write(u"Dev.conf"_qs,
+                                     "[Dev]\nДатчик-1=rich.json\nGone=gone.json\n"
+                                     "Fifo=fifo.json\nZero=zero.json\nBig=big.json\n"));
         QFile big(u"Device/big.json"_qs);
         QVERIFY(::mkfifo("Device/fifo.json", 0600) == 0 &&
                 QFile::link(u"/dev/zero"_qs, u"Device/zero.json"_qs) &&
@@ -166,8 +156,8 @@ class TestCli : public QObject {
     // Arguments first, then the inputs in order; messages and warnings name the file and line
     // (counting blank and comment lines) of their paste, "-" for standard input.
     void Locates_Messages() {
-        QVERIFY(Write_File(u"a.txt"_qs, "# header\nFF\n\n7F0\r\n"));
-        QVERIFY(Write_File(u"b b.txt"_qs, "AQ-D"));
+        QVERIFY(TestWorkspace::Write(u"a.txt"_qs, "# header\nFF\n\n7F0\r\n"));
+        QVERIFY(TestWorkspace::Write(u"b b.txt"_qs, "AQ-D"));
         const auto [status, out, err] =
             Run({"-d", Device, "--json", "-i", "a.txt", "-i", "-", "-i", "b b.txt", "7F01"},
                 "\n7F01:2\n");
@@ -252,7 +242,7 @@ class TestCli : public QObject {
     // in names and values survives a strict RFC 4180 reading.
     void Csv_Table() {
         // Names and values with commas, quotes and line breaks; a name repeated in one type.
-        QVERIFY(Write_File(u"t.json"_qs, QByteArray(Csv_Template).replace('\'', '"')));
+        QVERIFY(TestWorkspace::Write(u"t.json"_qs, QByteArray(Csv_Template).replace('\'', '"')));
         const auto [status, out, err] =
             Run({"--csv", "-t", "t.json", "-i", "-", "7F\"2,\r", "0100F1536507"}, "010203\n");
         QCOMPARE(status, 1);
@@ -274,17 +264,20 @@ class TestCli : public QObject {
 
     // Golden files: a passing one, a failing one with its diff, a malformed one.
     void Golden_Files() {
-        QVERIFY(Write_File(u"pass.txt"_qs, "# samples\n\n== Датчик-1 | 7F01\nThe catch-all.\n"
-                                           ">\t\t\tДатчик-1\n>Тип пакета: --- Прочее %1\n"
-                                           ">\tOr: --- 1\n>: --- 1\n>Хвост: --- \n>\n>\n>\n"
-                                           "== Gone | 01\n! Ошибка | Не удалось открыть "
-                                           "файлDevice/gone.json\n! Ошибка | Не удалось "
-                                           "распаристь пакет.\n>\n"));
-        QVERIFY(Write_File(u"fail.txt"_qs, "== Датчик-1 | 7F02\n>\t\t\tДатчик-1\n"
-                                           ">Тип пакета: --- Прочее %1\n>\tOr: --- 1\n>: --- 1\n"
-                                           ">Хвост: --- \n>\n>\n>\n"));
-        QVERIFY(Write_File(u"bad.txt"_qs, "== Датчик-1 7F01\n>\n== Датчик-1 | 7F01\n! box\n>\n"
-                                          "== Датчик-1 | 7F01\nno pane\n== Нет | 01\n>\n"));
+        QVERIFY(TestWorkspace::Write(u"pass.txt"_qs,
+                                     "# samples\n\n== Датчик-1 | 7F01\nThe catch-all.\n"
+                                     ">\t\t\tДатчик-1\n>Тип пакета: --- Прочее %1\n"
+                                     ">\tOr: --- 1\n>: --- 1\n>Хвост: --- \n>\n>\n>\n"
+                                     "== Gone | 01\n! Ошибка | Не удалось открыть "
+                                     "файлDevice/gone.json\n! Ошибка | Не удалось "
+                                     "распаристь пакет.\n>\n"));
+        QVERIFY(TestWorkspace::Write(u"fail.txt"_qs,
+                                     "== Датчик-1 | 7F02\n>\t\t\tДатчик-1\n"
+                                     ">Тип пакета: --- Прочее %1\n>\tOr: --- 1\n>: --- 1\n"
+                                     ">Хвост: --- \n>\n>\n>\n"));
+        QVERIFY(TestWorkspace::Write(u"bad.txt"_qs,
+                                     "== Датчик-1 7F01\n>\n== Датчик-1 | 7F01\n! box\n>\n"
+                                     "== Датчик-1 | 7F01\nno pane\n== Нет | 01\n>\n"));
         QCOMPARE(Run({"--test", "pass.txt"}), Run_Result(0, "2 passed, 0 failed\n", {}));
         QCOMPARE(QString::fromUtf8(std::get<1>(Run({"--test", "fail.txt", "pass.txt"}))),
                  u"fail.txt:1: Датчик-1 | 7F02\n--- expected\n+++ actual\n@@ -1,8 +1,8 @@\n"
@@ -322,7 +315,7 @@ class TestCli : public QObject {
         const QString fields =
             uR"({"packet_data":[{"packet_type":1,"total_size":4,"data":[%1]}]})"_qs;
         const QString document = cells[0].startsWith(u"{\"num") ? fields.arg(cells[0]) : cells[0];
-        QVERIFY(Write_File(u"t.json"_qs, document.toUtf8()));
+        QVERIFY(TestWorkspace::Write(u"t.json"_qs, document.toUtf8()));
         const auto [status, out, err] = Run({"--check", "-t", "t.json"});
         QCOMPARE(status, cells[1].isEmpty() ? 0 : 1);
         QString findings = cells[1].isEmpty() ? QString() : u"t.json: "_qs + cells[1] + u'\n';
