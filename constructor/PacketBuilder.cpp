@@ -269,14 +269,6 @@ void PacketBuilder::Forget_Rows_Within(const QTreeWidgetItem* removed) {
             *pointer = nullptr;
 }
 
-void PacketBuilder::Set_Reporter(MessageReporter reporter) {
-    Reporter = std::move(reporter);
-}
-
-void PacketBuilder::Set_Question(Question question) {
-    Ask = std::move(question);
-}
-
 void PacketBuilder::Own_File(const QString& file_name) {
     Own_Files.insert(file_name);
 }

@@ -37,11 +37,6 @@ class PacketBuilder : public QWidget {
     PacketBuilder();
     ~PacketBuilder() override;
 
-    // Where the window's messages go, and who answers its questions (whether to replace a
-    // template file it did not write itself, or the tree with an opened file): message boxes,
-    // unless told otherwise.
-    void Set_Reporter(MessageReporter reporter);
-    void Set_Question(Question question);
     // Loads the template registered for a device (file_name as Dev.conf holds it, ".json"
     // included) and names the device and the file. False, once the user has been told why, when
     // the file cannot be read or is not JSON.
@@ -101,6 +96,9 @@ class PacketBuilder : public QWidget {
     QTreeWidgetItem* Selected_Element = nullptr;    // the row last clicked; deletion removes it
     int Next_Byte_Number = 0;                       // byte number of the next new byte field
 
+    // Every message of this window goes out through Reporter (message boxes), every yes-or-no
+    // question (replace a template file it did not write itself, or the tree with an opened
+    // file) through Ask.
     MessageReporter Reporter;
     Question Ask;
     QSet<QString> Own_Files; // file names this window may save over without asking
