@@ -94,7 +94,7 @@ QString ShownResult::Source_Text(const DecodedField& field) const {
 }
 
 QString ShownResult::Table_Text() const {
-    QString table;
+    QString table = QStringLiteral("Название\tЗначение\tСмещение\tРазмер\n");
     for (const DecodedField& field : Converted.Packet) {
         table += Cell(field.Name) + u'\t' + Cell(field.Value) + u'\t';
         if (field.Is_In_Packet())

@@ -27,8 +27,9 @@ class ShownResult {
     // Where a field's value came from, in the hex text the decoder was given: "Байты 1-4: F1 53 65
     // FB", "Байт 7: 05", "Байт 7, биты 1-2", or "Вне пакета" for a field not read from the packet.
     QString Source_Text(const DecodedField& field) const;
-    // One line per field for spreadsheets: name, value, byte offset and byte count, separated by
-    // tabs; the offset and count cells are empty for a field not read from the packet.
+    // A header line, then one line per field for spreadsheets: name, value, byte offset and byte
+    // count, separated by tabs; the offset and count cells are empty for a field not read from
+    // the packet.
     QString Table_Text() const;
 
   private:

@@ -1,6 +1,7 @@
 #include "CsvTable.h"
 
 #include "HexText.h"
+#include "JsonRecord.h"
 #include "ResultRenderer.h"
 #include "Utf8Writer.h"
 
@@ -20,25 +21,28 @@ CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
         // The n-th field of a name within one packet type takes the n-th column of that name.
         QHash<QString, int> seen;
         std::vector<int>& columns = Field_Columns.emplace_back(1, -1);
-        const auto add = [&](const QString& name, bool is_time) {
+        const auto add = [&](const QString& name) {
             const int repeat = seen[name]++;
             columns.push_back(Column_For(
-                repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1), is_time));
+                repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1)));
         };
         for (const ByteFieldEntry& field : packet_template.Data) {
-            add(field.Name, field.Line->Is_Time);
+            // A number with a unit is headed with it; its cells hold the number alone.
+            add(field.Line->Unit.isEmpty() ? field.Name
+                                           : QStringLiteral("%1 (%2)").arg(field.Name,
+                                                                           field.Line->Unit));
             for (const BitFieldEntry& bit : field.Bitmap)
-                add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()), false);
+                add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()));
         }
     }
 }
 
-int CsvTable::Column_For(const QString& name, bool is_time) {
+int CsvTable::Column_For(const QString& name) {
     for (qsizetype i = 0; i < Columns.size(); ++i) {
         if (Columns.at(i).Name == name)
             return static_cast<int>(i);
     }
-    Columns.append({name, is_time});
+    Columns.append({name});
     return static_cast<int>(Columns.size() - 1);
 }
 
@@ -57,6 +61,19 @@ void CsvTable::Put_Cell(Utf8Writer& out, QStringView text) {
     }
     out.Put_Text(text.sliced(from));
     out.Put('"');
+}
+
+// Labels as they are, dates in ISO 8601 (which need no quotes), numbers without their unit,
+// anything else as its text.
+void CsvTable::Put_Value(Utf8Writer& out, const DecodedField& field) {
+    if (field.Is_Label)
+        return Put_Cell(out, field.Value);
+    if (field.Line && field.Line->Is_Time)
+        return ResultRenderer::Put_Iso_Time(out, field.Value);
+    if (field.Is_Date)
+        return ResultRenderer::Put_Iso_Time_Of(out, JsonRecord::Date_Second(field));
+    if (!JsonRecord::Put_Number(out, field, true))
+        Put_Cell(out, field.Value);
 }
 
 void CsvTable::Append_Header(QByteArray& bytes) const {
@@ -110,11 +127,7 @@ void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
         out.Put(',');
         if (Row[c] < 0)
             continue;
-        const QString& value = result.Packet.at(Row[c]).Value;
-        if (Columns.at(c).Is_Time)
-            ResultRenderer::Put_Iso_Time(out, value); // needs no quotes
-        else
-            Put_Cell(out, value);
+        Put_Value(out, result.Packet.at(Row[c]));
     }
     out.Put_Literal("\r\n");
 }

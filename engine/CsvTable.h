@@ -19,8 +19,10 @@ class Utf8Writer;
 //   input, device, ok, type, error, warnings   as in the JSON record; type is the packet type's
 //                name, warnings are joined with "; "
 // and then one column per field name of the template file, in the file's order across all its
-// packet types, first appearance first: a bit field as "<byte field>.<bit field>", a name that a
-// packet type repeats as "<name>#2" and so on. Time fields hold ISO 8601 UTC dates.
+// packet types, first appearance first: a bit field as "<byte field>.<bit field>", a field with a
+// unit as "<name> (<unit>)", a name that a packet type repeats as "<name>#2" and so on. Number
+// cells hold the number without its unit (a bit field the value of its bits), labels the label,
+// time fields ISO 8601 UTC dates, other fields their text.
 class CsvTable {
   public:
     // Without a template file the table has no field columns.
@@ -32,13 +34,14 @@ class CsvTable {
 
     // One cell, quoted when it must be.
     static void Put_Cell(Utf8Writer& out, QStringView text);
+    // One field's cell.
+    static void Put_Value(Utf8Writer& out, const DecodedField& field);
 
   private:
     struct Column {
         QString Name;
-        bool Is_Time = false;
     };
-    int Column_For(const QString& name, bool is_time);
+    int Column_For(const QString& name);
 
     const DeviceTemplateFile* File;
     QString Device_Name;

@@ -14,6 +14,24 @@
 // bytes: the first byte and the byte count it was read from, and for a bit field the first bit
 // and bit count inside that byte (bit 0 the least significant). A field that was not read from
 // the packet (one reaching outside it, an empty tail, a field of size 0 or less) has Offset -1.
+//
+// Beside its text a value has the number the records give for it (JSON "number", the CSV cell):
+// for most fields the text itself or the part before its unit, so nothing is made for it.
+struct FieldNumber {
+    enum class Kind : quint8 {
+        None,    // no number (hex as typed, beacons, tails, text, a field outside the packet)
+        Prefix,  // the first Length characters of the value text (-1: all of it)
+        Integer, // Integer
+        Real,    // Real, which may be NaN or infinite
+        Text     // Text, a decimal integer too wide for Integer
+    };
+    Kind Type = Kind::None;
+    qsizetype Length = -1;
+    qint64 Integer = 0;
+    double Real = 0;
+    QString Text;
+};
+
 struct DecodedField {
     QString Name;
     QString Value;
@@ -24,6 +42,10 @@ struct DecodedField {
     // How the field prints, worked out from Name when the template was read; a field made by hand
     // has none, and the renderer works it out from Name itself.
     std::shared_ptr<const FieldLine> Line = nullptr;
+    FieldNumber Number = {};
+    bool Is_Label = false;   // the value text is a label of the `enum`
+    bool Shows_Unit = false; // the value text ends in " " and the line's unit
+    bool Is_Date = false;    // the value text is a date made of Number, in seconds
 
     bool Is_In_Packet() const { return Offset >= 0; }
     bool Is_Bit_Field() const { return Bit >= 0; }

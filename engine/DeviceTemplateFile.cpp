@@ -17,11 +17,19 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     field.Num_Byte = Read_Int(entry.value(QLatin1String("num_byte")));
     field.Size = Read_Int(entry.value(QLatin1String("size")));
     field.Name = Read_Name(entry.value(QLatin1String("name")));
-    field.Line = FieldLine::Of(field.Name);
     const QJsonValue bitmap = entry.value(QLatin1String("bitmap"));
     field.Has_Bitmap = bitmap.isArray();
     if (field.Has_Bitmap)
         field.Bitmap = DeviceTemplateFile::Read_Bitmap(bitmap.toArray());
+    field.Meaning = FieldMeaning::Of_Byte_Field(entry);
+    const bool time_name =
+        !field.Name.contains(FieldLine::Bit_Marker) && FieldLine::Is_Time_Name(field.Name);
+    field.Rule = field.Meaning.Rule_For(field.Size, field.Has_Bitmap, time_name);
+    // A unit shows only after a number; a field with keys that make its value is no date by name.
+    const bool shows_unit = field.Rule == FieldMeaning::Rule::Dec ||
+                            field.Rule == FieldMeaning::Rule::Float;
+    field.Line = FieldLine::Of(field.Name, !field.Meaning.Has_Value_Keys(),
+                               shows_unit ? field.Meaning.Unit : QString());
     return field;
 }
 
@@ -35,7 +43,7 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
         const QString name = Read_Name(entry.value(QLatin1String("name")));
         bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
                      Read_Int(entry.value(QLatin1String("size"))), FieldLine::Bit_Marker + name,
-                     FieldLine::Of_Bitmap_Entry(name)});
+                     FieldLine::Of_Bitmap_Entry(name), FieldMeaning::Of_Bit_Field(entry)});
     }
     return bits;
 }

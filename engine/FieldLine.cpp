@@ -2,10 +2,15 @@
 
 #include "JsonRecord.h"
 
-std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name) {
+std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name, bool time_by_name,
+                                               const QString& unit) {
     auto line = std::make_shared<FieldLine>();
     line->Is_Bit = name.contains(Bit_Marker);
-    line->Is_Time = !line->Is_Bit && Is_Time_Name(name);
+    line->Is_Time = time_by_name && !line->Is_Bit && Is_Time_Name(name);
+    if (!unit.isEmpty()) {
+        line->Unit = unit;
+        line->Unit_Json = JsonRecord::Quoted(unit);
+    }
     // The name is copied as it is: a "%1" typed into a name stays "%1".
     line->Prefix =
         line->Is_Bit ? ('\t' + QString(name).remove(Bit_Marker).toUtf8()) : name.toUtf8();

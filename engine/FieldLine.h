@@ -25,8 +25,14 @@ struct FieldLine {
     bool Is_Bit = false;
     bool Is_Time = false;
     bool Is_Bitmap_Entry = false;
+    // The unit a number of this field is shown with, "" for none; and as a JSON string or null.
+    QString Unit;
+    QByteArray Unit_Json = "null";
 
-    static std::shared_ptr<const FieldLine> Of(const QString& name);
+    // `time_by_name`: whether a time word in the name makes a date (not for a field whose keys
+    // make its value).
+    static std::shared_ptr<const FieldLine> Of(const QString& name, bool time_by_name = true,
+                                               const QString& unit = QString());
     // The line of a bitmap entry's field, named "bit" followed by the template's name.
     static std::shared_ptr<const FieldLine> Of_Bitmap_Entry(const QString& template_name);
 

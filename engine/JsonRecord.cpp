@@ -4,6 +4,9 @@
 #include "ResultRenderer.h"
 #include "Utf8Writer.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace {
 
 void Put_Escape(Utf8Writer& out, char16_t c) {
@@ -55,6 +58,23 @@ const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldL
     return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
 }
 
+// number, unit and label.
+void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& line) {
+    out.Put_Literal(",\"number\":");
+    if (!JsonRecord::Put_Number(out, field))
+        out.Put_Literal("null");
+    out.Put_Literal(",\"unit\":");
+    if (field.Shows_Unit)
+        out.Put(line.Unit_Json);
+    else
+        out.Put_Literal("null");
+    out.Put_Literal(",\"label\":");
+    if (field.Is_Label)
+        JsonRecord::Put_String(out, field.Value);
+    else
+        out.Put_Literal("null");
+}
+
 // The bit fields that follow a byte field, as its "bits"; returns the index after them.
 qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first) {
     qsizetype i = first;
@@ -69,6 +89,7 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
         out.Put(bit.Line->Json_Name);
         out.Put_Literal(",\"value\":");
         JsonRecord::Put_String(out, bit.Value);
+        Put_Meaning(out, bit, *bit.Line);
         out.Put_Literal(",\"bit\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
         out.Put_Literal(",\"size\":");
@@ -92,6 +113,7 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         out.Put(line.Json_Name);
         out.Put_Literal(",\"value\":");
         JsonRecord::Put_String(out, field.Value);
+        Put_Meaning(out, field, line);
         out.Put_Literal(",\"offset\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
         out.Put_Literal(",\"size\":");
@@ -109,6 +131,12 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
             ResultRenderer::Put_Time(out, field.Value);
             out.Put_Literal("\",\"utc\":\"");
             ResultRenderer::Put_Iso_Time(out, field.Value);
+            out.Put('"');
+        } else if (field.Is_Date) {
+            out.Put_Literal(",\"time\":");
+            JsonRecord::Put_String(out, field.Value);
+            out.Put_Literal(",\"utc\":\"");
+            ResultRenderer::Put_Iso_Time_Of(out, JsonRecord::Date_Second(field));
             out.Put('"');
         }
         i = Put_Bits(out, packet, i + 1);
@@ -132,6 +160,42 @@ void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
 } // namespace
 
 JsonRecord::JsonRecord(const QString& device_name) : Device_Json(Quoted(device_name)) {}
+
+bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite) {
+    const FieldNumber& number = field.Number;
+    switch (number.Type) {
+    case FieldNumber::Kind::None:
+        return false;
+    case FieldNumber::Kind::Prefix:
+        out.Put_Text(number.Length < 0 ? QStringView(field.Value)
+                                       : QStringView(field.Value).first(number.Length));
+        return true;
+    case FieldNumber::Kind::Integer:
+        out.Put_Decimal(number.Integer);
+        return true;
+    case FieldNumber::Kind::Text:
+        out.Put_Text(number.Text);
+        return true;
+    case FieldNumber::Kind::Real:
+        break;
+    }
+    if (!std::isfinite(number.Real)) {
+        if (!non_finite)
+            return false;
+        out.Put_Text(std::isnan(number.Real) ? u"nan" : number.Real < 0 ? u"-inf" : u"inf");
+        return true;
+    }
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, number.Real);
+    out.Put(QByteArrayView(text, error == std::errc() ? end - text : 0));
+    return true;
+}
+
+qint64 JsonRecord::Date_Second(const DecodedField& field) {
+    return field.Number.Type == FieldNumber::Kind::Real
+               ? static_cast<qint64>(std::floor(field.Number.Real))
+               : field.Number.Integer;
+}
 void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     out.Put('"');
     // ASCII other than control characters, the quote and the backslash, nearly every text

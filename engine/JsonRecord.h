@@ -20,10 +20,13 @@ class Utf8Writer;
 //   type     {code: the type byte, name: the packet type's name or null when not decoded}, null
 //            when there is no type byte
 //   error    the length error's text, or null; with it `fields` is empty
-//   fields   [{name, value, offset, size, raw}] in the decoder's order: offset and size the bytes
-//            read (null for a field outside the packet), raw those bytes as hex; a time field
-//            also has "time", the date the window prints, and "utc" in ISO 8601; a byte field with
-//            a bit map holds its bit fields as "bits" [{name (without "bit"), value, bit, size}]
+//   fields   [{name, value, number, unit, label, offset, size, raw}] in the decoder's order:
+//            number the value as a JSON number (null where it has none), unit the unit shown
+//            after it, label the label that is the value (both null otherwise), offset and size
+//            the bytes read (null for a field outside the packet), raw those bytes as hex; a time
+//            field also has "time", the date the window prints, and "utc" in ISO 8601; a byte
+//            field with a bit map holds its bit fields as "bits" [{name (without "bit"), value,
+//            number, unit, label, bit, size}]
 //   messages [{title, text}] in the order the window shows them
 //   warnings [text] what the conversion passed over silently
 class JsonRecord {
@@ -40,6 +43,12 @@ class JsonRecord {
 
     // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
     static void Put_String(Utf8Writer& out, QStringView text);
+    // A field's number as a JSON number; false, writing nothing, when it has none. A number that
+    // is not finite is written as "nan", "inf" or "-inf" when `non_finite` allows, else counts as
+    // none.
+    static bool Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite = false);
+    // The second of a date field's value (its number, rounded down).
+    static qint64 Date_Second(const DecodedField& field);
     static QByteArray Quoted(QStringView text);
 
   private:

@@ -1,7 +1,8 @@
 #include "PacketDecoder.h"
 
 #include "HexText.h"
-#include "ShortCopy.h"
+#include "FieldValue.h"
+#include "ReusedText.h"
 
 #include <QStringLiteral>
 
@@ -81,19 +82,6 @@ const char16_t* Format_Decimal(std::int64_t value, char16_t (&buffer)[21]) {
     if (value < 0)
         *--at = u'-';
     return at;
-}
-
-// Makes `out` hold `text`, writing into its own buffer when that is big enough and not shared:
-// a result list decoded into again and again then allocates no text at all.
-void Assign_Text(QString& out, QStringView text) {
-    if (out.size() != text.size() || !out.isDetached()) {
-        if (text.isEmpty() && !out.isDetached()) {
-            out.clear(); // resizing a shared or null text would allocate a buffer for nothing
-            return;
-        }
-        out.resize(text.size());
-    }
-    Short_Copy(out.data(), text.utf16(), 2 * text.size());
 }
 
 void Assign_Decimal(QString& out, std::int64_t value) {
@@ -180,6 +168,11 @@ class Result_Filler {
         field.Size = 0;
         field.Bit = -1;
         field.Bit_Count = 0;
+        if (field.Number.Type != FieldNumber::Kind::None) {
+            field.Number.Type = FieldNumber::Kind::None;
+            field.Number.Length = -1;
+        }
+        field.Is_Label = field.Shows_Unit = field.Is_Date = false;
         return field;
     }
     template <typename Entry> QString& Next(const Entry& entry) { return Next_Field(entry).Value; }
@@ -191,8 +184,9 @@ class Result_Filler {
     DecodedField* Kept_Fields = nullptr; // read only before any entry is added
 };
 
-// One field per bitmap entry, each holding the bits of `low_byte` that its range covers. `byte`
-// is where low_byte stands in the packet, -1 when it was not read from the packet.
+// One field per bitmap entry, each holding the bits of `low_byte` that its range covers, and
+// their unsigned value as its number. `byte` is where low_byte stands in the packet, -1 when it
+// was not read from the packet.
 void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_byte, int byte) {
     QChar bit_string[8];
     for (int bit = 0; bit < 8; ++bit)
@@ -203,8 +197,18 @@ void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_
         const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
         const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
         DecodedField& field = out.Next_Field(entry);
-        Assign_Text(field.Value,
-                    end > first ? QStringView(bit_string + first, end - first) : QStringView());
+        const QStringView bits =
+            end > first ? QStringView(bit_string + first, end - first) : QStringView();
+        if (end <= first) {
+            Assign_Text(field.Value, {});
+        } else if (entry.Meaning.Is_Empty()) {
+            Assign_Text(field.Value, bits);
+            field.Number.Type = FieldNumber::Kind::Integer;
+            field.Number.Integer = (low_byte >> first) & ((1 << (end - first)) - 1);
+        } else {
+            FieldValue::Write_Bit_Group(field, entry.Meaning,
+                                        (low_byte >> first) & ((1u << (end - first)) - 1), bits);
+        }
         if (byte >= 0) {
             field.Offset = byte;
             field.Size = 1;
@@ -296,44 +300,72 @@ void Write_Field_Text(QString& out, QStringView packet, qint64 num_byte, qint64 
         Assign_Text(out, text);
 }
 
+// A byte field with a bit map shows no value of its own; its number gives the bits, those of its
+// least significant byte: the first in the packet, or the last for a big-endian field.
+void Write_Bitmap_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView packet) {
+    const bool big_endian = field.Meaning.Big_Endian;
+    DecodedField& own = out.Next_Field(field);
+    QString& value = own.Value;
+    Write_Number(value, packet, field.Num_Byte, field.Size,
+                 big_endian ? PacketDecoder::ByteOrder::Packet_Order
+                            : PacketDecoder::ByteOrder::Little_Endian);
+    Place(own, packet, field.Num_Byte, field.Size);
+    const int bit_byte = own.Offset < 0 || !big_endian ? own.Offset : own.Offset + own.Size - 1;
+    // A field outside the packet has no bits either. A field of size 0 or less has the value 0
+    // (empty only for an empty packet), so it has bits.
+    const bool has_bits = field.Size <= 0 || !value.isEmpty();
+    const int low_byte = HexText::Low_Byte_Of_Decimal(value);
+    Assign_Text(value, {});
+    if (has_bits) {
+        Write_Bits(out, field.Bitmap, low_byte, bit_byte);
+    } else {
+        for (const BitFieldEntry& bit : field.Bitmap)
+            Assign_Text(out.Next(bit), {});
+    }
+}
+
 void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView packet,
                  qint64 var_start) {
-    if (field.Has_Bitmap) {
-        // The byte field's own line shows no value; its number only gives the bits.
-        DecodedField& own = out.Next_Field(field);
-        QString& value = own.Value;
-        Write_Number(value, packet, field.Num_Byte, field.Size,
-                     PacketDecoder::ByteOrder::Little_Endian);
-        Place(own, packet, field.Num_Byte, field.Size);
-        // The bits are those of the field's first byte in the packet, its least significant.
-        const int bit_byte = own.Offset;
-        // A field outside the packet has no bits either. A field of size 0 or less has the
-        // value 0 (empty only for an empty packet), so it has bits.
-        const bool has_bits = field.Size <= 0 || !value.isEmpty();
-        const int low_byte = HexText::Low_Byte_Of_Decimal(value);
-        Assign_Text(value, {});
-        if (has_bits) {
-            Write_Bits(out, field.Bitmap, low_byte, bit_byte);
-        } else {
-            for (const BitFieldEntry& bit : field.Bitmap)
-                Assign_Text(out.Next(bit), {});
-        }
-    } else if (field.Size == 6 || field.Size == 20) {
+    using Rule = FieldMeaning::Rule;
+    switch (field.Rule) {
+    case Rule::Bitmap:
+        return Write_Bitmap_Field(out, field, packet);
+    case Rule::Hex_As_Typed:
+    case Rule::Beacon: {
         DecodedField& text = out.Next_Field(field);
         Write_Field_Text(text.Value, packet, field.Num_Byte, field.Size);
         Place(text, packet, field.Num_Byte, field.Size);
-    } else if (field.Size == -1) {
+        return;
+    }
+    case Rule::Tail: {
         // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
         const qint64 start = std::max<qint64>(var_start, 0);
         const qint64 count = Byte_Count(packet) - start;
         DecodedField& tail = out.Next_Field(field);
         Assign_Text(tail.Value, count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
         Place(tail, packet, start, count);
-    } else {
+        return;
+    }
+    case Rule::Number: {
         DecodedField& number = out.Next_Field(field);
         Write_Number(number.Value, packet, field.Num_Byte, field.Size,
                      PacketDecoder::ByteOrder::Little_Endian);
         Place(number, packet, field.Num_Byte, field.Size);
+        if (!number.Value.isEmpty())
+            number.Number.Type = FieldNumber::Kind::Prefix;
+        return;
+    }
+    default: {
+        DecodedField& meant = out.Next_Field(field);
+        FieldValue::Write(meant, field, packet, var_start);
+        if (field.Rule == Rule::Tail_Hex || field.Rule == Rule::Tail_Ascii) {
+            const qint64 start = std::max<qint64>(var_start, 0);
+            Place(meant, packet, start, Byte_Count(packet) - start);
+        } else {
+            Place(meant, packet, field.Num_Byte, field.Size);
+        }
+        return;
+    }
     }
 }
 
@@ -414,6 +446,8 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     Result_Filler out(result, output_size);
     DecodedField& type = out.Next_Field(Type_Field());
     Assign_Shared(type.Value, selection.Type_Name);
+    type.Number.Type = FieldNumber::Kind::Integer;
+    type.Number.Integer = type_byte;
     Place(type, packet, 0, 1);
     const qint64 var_start = static_cast<qint64>(packet_template.Min_Size) - 1;
     for (const ByteFieldEntry& field : packet_template.Data)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FieldLine.h"
+#include "FieldMeaning.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -17,6 +18,7 @@ struct BitFieldEntry {
     int Size = 0;
     QString Name; // already prefixed with "bit", as the decoded field is named
     std::shared_ptr<const FieldLine> Line;
+    FieldMeaning Meaning; // "format" bits or dec, and "enum"
 };
 
 struct ByteFieldEntry {
@@ -26,6 +28,8 @@ struct ByteFieldEntry {
     bool Has_Bitmap = false; // `bitmap` is a JSON array (possibly empty)
     QList<BitFieldEntry> Bitmap;
     std::shared_ptr<const FieldLine> Line;
+    FieldMeaning Meaning;
+    FieldMeaning::Rule Rule = FieldMeaning::Rule::Number; // what makes the value text
 };
 
 struct TypeEntry {

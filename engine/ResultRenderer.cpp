@@ -47,14 +47,16 @@ struct Moment {
     std::int64_t Second_Of_Day = 0;
 };
 
-Moment Moment_Of(QStringView value) {
-    bool ok = false;
-    const std::int64_t seconds = value.toInt(&ok, 10); // 0 when not a 32-bit decimal integer
+Moment Moment_Of(std::int64_t seconds) {
     const std::int64_t day_count = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
     Moment moment;
     moment.Second_Of_Day = seconds - day_count * 86400;
     Civil_From_Days(day_count, moment.Year, moment.Month, moment.Day);
     return moment;
+}
+
+Moment Moment_Of(QStringView value) {
+    return Moment_Of(std::int64_t(value.toInt(nullptr, 10))); // 0 unless a 32-bit decimal
 }
 
 // "hh:mm:ss"
@@ -68,10 +70,9 @@ char* Put_Clock(char* at, std::int64_t second_of_day) {
 
 } // namespace
 
-void Put_Time(Utf8Writer& out, QStringView value) {
-    if (value.isEmpty())
-        return;
-    const Moment moment = Moment_Of(value);
+namespace {
+
+void Put_Moment(Utf8Writer& out, const Moment& moment) {
     static constexpr char Trailer[] = "(UTC+0)";
     out.Reserve(21 + sizeof Trailer);
     char* at = out.Cursor();
@@ -87,10 +88,7 @@ void Put_Time(Utf8Writer& out, QStringView value) {
     out.Advance(at - start);
 }
 
-void Put_Iso_Time(Utf8Writer& out, QStringView value) {
-    if (value.isEmpty())
-        return;
-    const Moment moment = Moment_Of(value);
+void Put_Iso_Moment(Utf8Writer& out, const Moment& moment) {
     out.Reserve(20);
     char* at = out.Cursor();
     char* const start = at;
@@ -103,6 +101,39 @@ void Put_Iso_Time(Utf8Writer& out, QStringView value) {
     at = Put_Clock(at, moment.Second_Of_Day);
     *at++ = 'Z';
     out.Advance(at - start);
+}
+
+} // namespace
+
+void Put_Time(Utf8Writer& out, QStringView value) {
+    if (!value.isEmpty())
+        Put_Moment(out, Moment_Of(value));
+}
+
+void Put_Iso_Time(Utf8Writer& out, QStringView value) {
+    if (!value.isEmpty())
+        Put_Iso_Moment(out, Moment_Of(value));
+}
+
+bool Is_Date_Second(qint64 seconds) {
+    return seconds >= First_Date_Second && seconds <= Last_Date_Second;
+}
+
+void Put_Time_Of(Utf8Writer& out, qint64 seconds) {
+    Put_Moment(out, Moment_Of(std::int64_t(seconds)));
+}
+
+void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds) {
+    Put_Iso_Moment(out, Moment_Of(std::int64_t(seconds)));
+}
+
+QString Time_Text_Of(qint64 seconds) {
+    QByteArray text;
+    {
+        Utf8Writer out(text);
+        Put_Time_Of(out, seconds);
+    }
+    return QString::fromLatin1(text);
 }
 
 QString Render_Time(QStringView value) {

@@ -24,4 +24,12 @@ QString Render_Time(QStringView value);
 // The same moment in ISO 8601, "yyyy-MM-ddThh:mm:ssZ"; nothing for an empty value.
 void Put_Iso_Time(Utf8Writer& out, QStringView value);
 
+// Dates of any second count from year 1 to year 9999.
+inline constexpr qint64 First_Date_Second = -62135596800; // 0001-01-01T00:00:00Z
+inline constexpr qint64 Last_Date_Second = 253402300799;  // 9999-12-31T23:59:59Z
+bool Is_Date_Second(qint64 seconds);
+void Put_Time_Of(Utf8Writer& out, qint64 seconds);
+void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds);
+QString Time_Text_Of(qint64 seconds);
+
 } // namespace ResultRenderer

@@ -200,19 +200,21 @@ class TestMainWindow : public QObject {
         Convert(window, "Часы", "0500F1536507");
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
-                 "Тип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
+                 "Название\tЗначение\tСмещение\tРазмер\nТип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
                  "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t0\t1\t1\nЗаряд %1\t7\t5\t1\n");
         Convert(window, "Sensor-1", " "); // an empty paste leaves the shown result
         QCOMPARE(enabled(), QList<bool>({true, true}));
         Convert(window, "Sensor-1", "7F");
         window.Action_Copy_Table->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), "Тип пакета\tOther\t0\t1\nPayload\t\t\t\n");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 "Название\tЗначение\tСмещение\tРазмер\nТип пакета\tOther\t0\t1\nPayload\t\t\t\n");
         window.Action_Copy_Json->trigger(); // kivo-decode --json's record, one line
         QCOMPARE(QApplication::clipboard()->text(),
                  R"({"source":null,"input":"7F","hex":"7F","base64":false,"device":"Sensor-1",)"
                  R"("ok":true,"type":{"code":127,"name":"Other"},"error":null,"fields":[{"name":)"
-                 R"("Тип пакета","value":"Other","offset":0,"size":1,"raw":"7F"},{"name":)"
-                 R"("Payload","value":"","offset":null,"size":null,"raw":null}],"messages":[],)"
+                 R"("Тип пакета","value":"Other","number":127,"unit":null,"label":null,"offset":0,)"
+                 R"("size":1,"raw":"7F"},{"name":"Payload","value":"","number":null,"unit":null,)"
+                 R"("label":null,"offset":null,"size":null,"raw":null}],"messages":[],)"
                  R"("warnings":[]})");
         Convert(window, "Ghost", "7F"); // not decoded: the pane shows no result
         QCOMPARE(enabled(), QList<bool>({false, false}));

@@ -208,11 +208,13 @@ class TestCli : public QObject {
             records.removeLast();
         const QByteArray expected = R"json([
 {"source":null,"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"device":"Датчик-1","ok":true,"type":{"code":1,"name":"Время"},"error":null,"fields":[
- {"name":"Тип пакета","value":"Время","offset":0,"size":1,"raw":"01"},
- {"name":"Время","value":"1700000000","offset":1,"size":4,"raw":"00f15365","time":"14.11.2023 - 22:13:20(UTC+0)","utc":"2023-11-14T22:13:20Z"},
- {"name":"UTC_offset","value":"0","offset":5,"size":4,"raw":"00000000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
- {"name":"Unixtime %1","value":"0","offset":9,"size":2,"raw":"0000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
- {"name":"Флаги","value":"","offset":11,"size":1,"raw":"00","bits":[{"name":"UTC","value":"000","bit":0,"size":3},{"name":"Режим","value":"00000","bit":3,"size":5}]}],
+ {"name":"Тип пакета","value":"Время","number":1,"unit":null,"label":null,"offset":0,"size":1,"raw":"01"},
+ {"name":"Время","value":"1700000000","number":1700000000,"unit":null,"label":null,"offset":1,"size":4,"raw":"00f15365","time":"14.11.2023 - 22:13:20(UTC+0)","utc":"2023-11-14T22:13:20Z"},
+ {"name":"UTC_offset","value":"0","number":0,"unit":null,"label":null,"offset":5,"size":4,"raw":"00000000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
+ {"name":"Unixtime %1","value":"0","number":0,"unit":null,"label":null,"offset":9,"size":2,"raw":"0000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
+ {"name":"Флаги","value":"","number":null,"unit":null,"label":null,"offset":11,"size":1,"raw":"00","bits":[
+  {"name":"UTC","value":"000","number":0,"unit":null,"label":null,"bit":0,"size":3},
+  {"name":"Режим","value":"00000","number":0,"unit":null,"label":null,"bit":3,"size":5}]}],
  "messages":[],"warnings":[]},
 {"source":null,"input":"010203","hex":"010203","base64":false,"device":"Датчик-1","ok":false,"type":{"code":1,"name":null},"error":"Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3","fields":[],"messages":[],"warnings":[]},
 {"source":null,"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"type":null,"error":null,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}],"warnings":[]}])json";
@@ -253,7 +255,7 @@ class TestCli : public QObject {
              "3 character(s) that are not hex digits read as 0, the first \"\"\" at column 3",
              "\"2,\r", "0", "0", "", "", ""},
             {"", "", "0100F1536507", "t.json", "true", "Т", "", "", "", "7", "",
-             "2023-11-14T22:13:20Z", "", "11"},
+             "2023-11-14T22:13:20Z", "", "3"},
             {"-", "1", "010203", "t.json", "false", "",
              "Не верный размер парадаваемого пакета. "
              "Ожидаемый: 6, фактический: 3",

@@ -1,7 +1,9 @@
 // Decoding through template files written by each test: selection, length check, field readers,
 // bit fields, beacon payloads and the messages that leave through the reporter.
 #include "DeviceTemplateFile.h"
+#include "JsonRecord.h"
 #include "PacketDecoder.h"
+#include "Utf8Writer.h"
 #include "TestTable.h"
 
 #include <QDir>
@@ -128,6 +130,80 @@ const Rows Field_Rows = {
     "bits 0, empty | 40,1 | {B:0,S:0,N:'S',M:[{b:0,S:8,N:'A'}]} |  | S=|bitA=00000000 | -|-|-",
     "9 of 8 | 8,5 |  | 010203040506070809 | ERROR 8, 9 | 0+9"};
 
+// size | the entry's other keys, JSON with ' for " (name "F" unless given) | the field's bytes
+// after the type byte | value text | number as records write it
+const Rows Meaning_Rows = {
+    "s16 ×0.01 °C | 2 | 'scale':0.01,'unit':'°C' | 2EFB | -12.34 °C | -12.34",
+    "u16 mV | 2 | 'signed':false,'unit':'mV' | 409C | 40000 mV | 40000",
+    "u16 be | 2 | 'order':'be','signed':false | 9C40 | 40000 | 40000",
+    "s16 be | 2 | 'order':'be' | FFFE | -2 | -2", "s8 unit | 1 | 'unit':'x' | FF | -1 x | -1",
+    "u8 | 1 | 'signed':false | FF | 255 | 255", "s24 | 3 | 'signed':true | FFFFFF | -1 | -1",
+    "u24 be | 3 | 'order':'be' | 000100 | 256 | 256",
+    "u32 be | 4 | 'order':'be','signed':false | FFFFFFFF | 4294967295 | 4294967295",
+    "s64 | 8 | 'signed':true | FEFFFFFFFFFFFFFF | -2 | -2",
+    "u64 be | 8 | 'order':'be' | FFFFFFFFFFFFFFFF | 18446744073709551615 | 18446744073709551615",
+    "u64 ×2 exact | 8 | 'scale':2 | FFFFFFFFFFFFFFFF | 36893488147419103230 | "
+    "36893488147419103230",
+    "offset, decimals | 1 | 'offset':-40,'decimals':2 | 0A | -30.00 | -30.00",
+    "×0.5 | 1 | 'scale':0.5 | 03 | 1.5 | 1.5", "decimals 3 | 2 | 'scale':0.1,'decimals':3 | "
+    "0100 | 0.100 | 0.100", "no -0.0 | 1 | 'scale':0.001,'decimals':1 | FF | 0.0 | 0.0",
+    "×100 | 1 | 'scale':100 | 02 | 200 | 200", "tie to even | 1 | 'scale':0.5,'decimals':0 | 05 | 2 "
+    "| 2", "label hit | 1 | 'enum':{'2':'норма'},'unit':'u','scale':10 | 02 | норма | 2",
+    "label miss | 1 | 'enum':{'2':'норма'} | 03 | 3 | 3",
+    "label -1 | 1 | 'enum':{'-1':'нет','255':'x'} | FF | нет | -1",
+    "hex | 2 | 'format':'hex' | 3412 | 0x1234 | 4660",
+    "hex be | 2 | 'format':'hex','order':'be' | 3412 | 0x3412 | 13330",
+    "hex zeros | 4 | 'format':'hex','order':'be' | 00000A0B | 0x00000A0B | 2571",
+    "hex signed | 1 | 'format':'hex','signed':true | FB | -0x05 | -5",
+    "hex unsigned | 1 | 'format':'hex' | FB | 0xFB | 251",
+    "hex label | 1 | 'format':'hex','enum':{'251':'x'} | FB | x | 251",
+    "hex 6 | 6 | 'format':'hex','order':'be' | aabbccddeeff | 0xAABBCCDDEEFF | 187723572702975",
+    "f32 be | 4 | 'format':'float','order':'be' | 41BC0000 | 23.5 | 23.5",
+    "f32 | 4 | 'format':'float' | 0000BC41 | 23.5 | 23.5",
+    "f32 0.1 | 4 | 'format':'float','order':'be' | 3DCCCCCD | 0.1 | 0.1",
+    "f64 | 8 | 'format':'float','order':'be' | 3FF8000000000000 | 1.5 | 1.5",
+    "nan | 4 | 'format':'float','order':'be' | 7FC00000 | nan | null",
+    "-inf | 4 | 'format':'float','order':'be','unit':'V' | FF800000 | -inf V | null",
+    "-0 | 4 | 'format':'float','order':'be' | 80000000 | 0 | 0",
+    "f32 ×2 V | 4 | 'format':'float','order':'be','scale':2,'unit':'V' | 41BC0000 | 47 V | 47",
+    "f16 | 2 | 'format':'float' | 0000 |  | null",
+    "ascii | 4 | 'format':'ascii' | 48690A00 | Hi\\x0A | null",
+    "ascii 00 | 4 | 'format':'ascii','unit':'u' | 41004242 | A | null",
+    "time | 4 | 'format':'time' | 00F15365 | 14.11.2023 - 22:13:20(UTC+0) | 1700000000",
+    "time be | 4 | 'format':'time','order':'be' | 6553F100 | 14.11.2023 - 22:13:20(UTC+0) | "
+    "1700000000",
+    "time ms | 8 | 'format':'time','scale':0.001 | F469E5CF8B010000 | 14.11.2023 - "
+    "22:13:20(UTC+0) | 1700000000.5",
+    "time year 10000 | 8 | 'format':'time','order':'be' | 7FFFFFFFFFFFFFFF | 9223372036854775807 | "
+    "9223372036854775807",
+    "time -1 | 4 | 'format':'time' | FFFFFFFF | 31.12.1969 - 23:59:59(UTC+0) | -1",
+    "year 1 | 8 | 'format':'time','signed':true,'order':'be' | FFFFFFF1886E0900 | 01.01.0001 - "
+    "00:00:00(UTC+0) | -62135596800",
+    "name, order | 4 | 'name':'Время','order':'be' | 6553F100 | 14.11.2023 - 22:13:20(UTC+0) | "
+    "1700000000",
+    "name, unit | 4 | 'name':'Время','unit':'s' | 00F15365 | 1700000000 s | 1700000000",
+    "outside | 4 | 'scale':2 | 0011 |  | null", "non-hex | 2 | 'scale':0.5 | ZZ00 | 0.0 | 0.0",
+    "size 0 | 0 | 'offset':5 |  | 5 | 5", "size 0 hex | 0 | 'format':'hex' |  |  | null",
+    "6, unit | 6 | 'unit':'x' | aabbccddeeff | aabbccddeeff | null",
+    "6 dec | 6 | 'format':'dec' | 010000000000 | 1 | 1",
+    "tail hex | -1 | 'format':'hex' | 0a0b | 0x0A0B | null",
+    "tail ascii | -1 | 'format':'ascii' | 4142 | AB | null",
+    "tail dec | -1 | 'format':'dec' | 0a0b | 0a0b | null",
+    "s72 | 9 | 'signed':true | FFFFFFFFFFFFFFFFFF | -1 | -1",
+    "u136 be | 17 | 'order':'be' | 0100000000000000000000000000000000 | "
+    "340282366920938463463374607431768211456 | 340282366920938463463374607431768211456",
+    "s128 be | 16 | 'signed':true,'order':'be' | 80000000000000000000000000000000 | "
+    "-170141183460469231731687303715884105728 | -170141183460469231731687303715884105728",
+    "u128 ×0.5 | 16 | 'order':'be','scale':0.5 | 00000000000000000000000000000002 | 1.0 | 1.0",
+    "bad keys | 2 | 'format':'Dec','order':'LE','signed':1,'decimals':18,'unit':'','scale':'2' | "
+    "FEFF | -2 | -2",
+    // bit groups of a 1-byte (or 2-byte, "be") field Status: bits lowest first, or their value
+    "bits | 1 | 'bitmap':[{b:1,S:2,N:'Mode'}] | 05 | Mode=01 | 2",
+    "bits dec | 1 | 'bitmap':[{b:1,S:2,N:'Mode','format':'dec'}] | 05 | Mode=2 | 2",
+    "bits label | 1 | 'bitmap':[{b:0,S:1,N:'A','enum':{'1':'тревога'}}] | 05 | A=тревога | 1",
+    "bits be | 2 | 'order':'be','bitmap':[{b:0,S:8,N:'A','format':'dec'}] | 0102 | A=2 | 2",
+    "bits le | 2 | 'bitmap':[{b:0,S:8,N:'A','format':'dec'}] | 0102 | A=1 | 1"};
+
 // file content ("-": none) | file name | messages ("missing": the missing type 1 message)
 const Rows Failure_Rows = {
     "ERR marker | {'packet_data':[{'packet_type':1,'ERR':0,'total_size':1}]} | t.json | ",
@@ -231,6 +307,30 @@ class PacketDecoderTest : public QObject {
                  Expected(c[3].startsWith(u"ERROR") || c[3].isEmpty() ? c[3] : u'|' + c[3]));
         QCOMPARE(Sources(decoded), c[4]);
         QCOMPARE(Messages.size(), 0);
+    }
+
+    // A field with meaning keys (or its last bit field): the value text and the number.
+    void meanings_data() { Add_Rows(Meaning_Rows); }
+    void meanings() {
+        const QStringList c = Row(5);
+        const QString name = c[1].contains(u"'name'"_qs) ? QString() : u"N:'F',"_qs;
+        const QString json = u"{'packet_type':-1,'total_size':99,'min_size':2,'data':[{B:1,S:"_qs + c[0] + u',' + name +
+                             c[1] + u"}]}"_qs;
+        const DecodedPacket decoded = Decode(Templates_Json(json), u"01"_qs + c[2]);
+        const DecodedField& field = decoded.last();
+        const bool bits = c[1].contains(u"bitmap"_qs);
+        QCOMPARE(bits ? field.Name.mid(3) + u'=' + field.Value : field.Value, c[3]);
+        QByteArray number;
+        {
+            Utf8Writer out(number);
+            if (!JsonRecord::Put_Number(out, field))
+                out.Put_Literal("null");
+        }
+        QCOMPARE(QString::fromUtf8(number), c[4]);
+        QCOMPARE(field.Is_Label, c[3].contains(u"нет"_qs) || c[3].contains(u"норма"_qs) ||
+                                     c[3].contains(u"тревога"_qs) || c[3] == u"x"_qs);
+        if (bits && c[1].contains(u"'be'"_qs))
+            QCOMPARE(Source(field), u"2.0+8"_qs); // the least significant byte is the last
     }
 
     void failures_data() { Add_Rows(Failure_Rows); }

@@ -1,0 +1,400 @@
+#include "FieldValue.h"
+
+#include "HexText.h"
+#include "ReusedText.h"
+#include "ResultRenderer.h"
+
+#include <QVarLengthArray>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace FieldValue {
+
+namespace {
+
+using Rule = FieldMeaning::Rule;
+// 128-bit integers hold every product of a 64-bit value and a 64-bit scale exactly.
+__extension__ typedef __int128 Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
+constexpr double Two_To_63 = 9223372036854775808.0;
+
+// Whole bytes in the packet text; a trailing odd character is not a byte.
+qint64 Byte_Count(QStringView packet) {
+    return packet.size() / 2;
+}
+
+bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
+    return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
+}
+
+// The field's bytes in the order of its number, most significant first: reversed for "le". A
+// character that is not hexadecimal makes every byte 0.
+QVarLengthArray<quint8, 16> Number_Bytes(QStringView packet, qint64 num_byte, qint64 size,
+                                         bool big_endian) {
+    QVarLengthArray<quint8, 16> bytes(size);
+    for (qint64 i = 0; i < size; ++i) {
+        const qint64 byte = big_endian ? num_byte + i : num_byte + size - 1 - i;
+        const int value = HexText::Byte_Value(packet[2 * byte], packet[2 * byte + 1]);
+        if (value < 0) {
+            std::fill(bytes.begin(), bytes.end(), quint8(0));
+            break;
+        }
+        bytes[i] = static_cast<quint8>(value);
+    }
+    return bytes;
+}
+
+// The raw integer R of a field: its bytes read unsigned, then two's complement when signed.
+// Up to 15 significant bytes it is held exactly as a 128-bit integer; wider values as their
+// decimal text and the nearest double.
+struct Raw_Integer {
+    bool Is_Wide = false;
+    bool Negative = false;
+    Int128 Value = 0;
+    QString Wide_Decimal;
+    double Wide_Approximation = 0;
+    QVarLengthArray<quint8, 16> Bytes; // as read, most significant first
+};
+
+Raw_Integer Read_Raw(QStringView packet, qint64 num_byte, qint64 size, bool big_endian,
+                     bool is_signed) {
+    Raw_Integer raw;
+    raw.Bytes = Number_Bytes(packet, num_byte, size, big_endian);
+    raw.Negative = is_signed && size > 0 && (raw.Bytes[0] & 0x80);
+    // The magnitude, most significant byte first: the two's complement negated when negative.
+    QVarLengthArray<quint8, 16> magnitude = raw.Bytes;
+    if (raw.Negative) {
+        unsigned carry = 1;
+        for (qsizetype i = magnitude.size() - 1; i >= 0; --i) {
+            const unsigned sum = quint8(~magnitude[i]) + carry;
+            magnitude[i] = static_cast<quint8>(sum);
+            carry = sum >> 8;
+        }
+    }
+    qsizetype first = 0;
+    while (first < magnitude.size() && magnitude[first] == 0)
+        ++first;
+    if (magnitude.size() - first <= 15) {
+        for (qsizetype i = first; i < magnitude.size(); ++i)
+            raw.Value = (raw.Value << 8) | magnitude[i];
+        if (raw.Negative)
+            raw.Value = -raw.Value;
+        return raw;
+    }
+    raw.Is_Wide = true;
+    QString hex;
+    for (qsizetype i = first; i < magnitude.size(); ++i) {
+        hex += QString::number(magnitude[i] >> 4, 16) + QString::number(magnitude[i] & 0xF, 16);
+        raw.Wide_Approximation = raw.Wide_Approximation * 256 + magnitude[i];
+    }
+    raw.Wide_Decimal = (raw.Negative ? QStringLiteral("-") : QString()) +
+                       HexText::Unsigned_Decimal(hex);
+    if (raw.Negative)
+        raw.Wide_Approximation = -raw.Wide_Approximation;
+    return raw;
+}
+
+bool Fits_64(Int128 value) {
+    return value >= std::numeric_limits<qint64>::min() &&
+           value <= std::numeric_limits<qint64>::max();
+}
+
+QString Decimal(Int128 value) {
+    char16_t digits[48];
+    char16_t* at = std::end(digits);
+    UInt128 magnitude = value < 0 ? -static_cast<UInt128>(value) : static_cast<UInt128>(value);
+    do {
+        *--at = static_cast<char16_t>(u'0' + int(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        *--at = u'-';
+    return QString(reinterpret_cast<const QChar*>(at), std::end(digits) - at);
+}
+
+QString Decimal(const Raw_Integer& raw) {
+    return raw.Is_Wide ? raw.Wide_Decimal : Decimal(raw.Value);
+}
+
+double Approximation(const Raw_Integer& raw) {
+    return raw.Is_Wide ? raw.Wide_Approximation : static_cast<double>(raw.Value);
+}
+
+void Set_Integer(FieldNumber& number, const Raw_Integer& raw) {
+    if (!raw.Is_Wide && Fits_64(raw.Value)) {
+        number.Type = FieldNumber::Kind::Integer;
+        number.Integer = static_cast<qint64>(raw.Value);
+    } else {
+        number.Type = FieldNumber::Kind::Text;
+        number.Text = Decimal(raw);
+    }
+}
+
+const QString* Label_Of(const FieldMeaning& meaning, const Raw_Integer& raw) {
+    if (meaning.Labels.isEmpty())
+        return nullptr;
+    if (!raw.Is_Wide && Fits_64(raw.Value))
+        return meaning.Label_Of(static_cast<qint64>(raw.Value));
+    return meaning.Label_Of_Text(Decimal(raw));
+}
+
+// The label replaces the value: no scale, no unit; the number stays that of the raw integer.
+bool Put_Label(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    const QString* label = Label_Of(meaning, raw);
+    if (!label)
+        return false;
+    field.Value = *label;
+    field.Is_Label = true;
+    Set_Integer(field.Number, raw);
+    return true;
+}
+
+bool Is_Whole(double value) {
+    return std::isfinite(value) && std::trunc(value) == value && std::fabs(value) < Two_To_63;
+}
+
+// R x scale + offset exactly, when scale and offset are whole and nothing overflows.
+std::optional<Int128> Exact_Scaled(const FieldMeaning& meaning, const Raw_Integer& raw) {
+    const double scale = meaning.Scale.value_or(1);
+    const double offset = meaning.Offset.value_or(0);
+    if (raw.Is_Wide || !Is_Whole(scale) || !Is_Whole(offset))
+        return std::nullopt;
+    Int128 value = 0;
+    if (__builtin_mul_overflow(raw.Value, static_cast<Int128>(static_cast<qint64>(scale)),
+                               &value) ||
+        __builtin_add_overflow(value, static_cast<Int128>(static_cast<qint64>(offset)), &value))
+        return std::nullopt;
+    return value;
+}
+
+double Scaled(const FieldMeaning& meaning, double raw) {
+    return raw * meaning.Scale.value_or(1) + meaning.Offset.value_or(0);
+}
+
+// The number text of a value, then its unit; the number is the text before the unit.
+void Put_Number_Text(DecodedField& field, const FieldMeaning& meaning, const QString& text,
+                     bool finite, double value) {
+    if (finite) {
+        field.Number.Type = FieldNumber::Kind::Prefix;
+        field.Number.Length = text.size();
+    } else {
+        field.Number.Type = FieldNumber::Kind::Real;
+        field.Number.Real = value;
+    }
+    if (meaning.Unit.isEmpty()) {
+        Assign_Text(field.Value, text);
+        return;
+    }
+    field.Value = text + u' ' + meaning.Unit;
+    field.Shows_Unit = true;
+}
+
+void Write_Dec(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    if (Put_Label(field, meaning, raw))
+        return;
+    const bool wide_exact = raw.Is_Wide && meaning.Scale.value_or(1) == 1 &&
+                            meaning.Offset.value_or(0) == 0;
+    if (const std::optional<Int128> exact = Exact_Scaled(meaning, raw); exact || wide_exact) {
+        QString text = exact ? Decimal(*exact) : raw.Wide_Decimal;
+        if (meaning.Decimals > 0)
+            text += u'.' + QString(meaning.Decimals, u'0');
+        return Put_Number_Text(field, meaning, text, true, 0);
+    }
+    const double value = Scaled(meaning, Approximation(raw));
+    Put_Number_Text(field, meaning, Fixed_Text(value, meaning.Digits()), std::isfinite(value),
+                    value);
+}
+
+void Write_Hex(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    if (Put_Label(field, meaning, raw))
+        return;
+    // The digits of the value's magnitude, two per byte of the field, leading zeros kept.
+    QVarLengthArray<quint8, 16> digits = raw.Bytes;
+    if (raw.Negative) {
+        unsigned carry = 1;
+        for (qsizetype i = digits.size() - 1; i >= 0; --i) {
+            const unsigned sum = quint8(~digits[i]) + carry;
+            digits[i] = static_cast<quint8>(sum);
+            carry = sum >> 8;
+        }
+    }
+    static constexpr char16_t Hex_Digits[] = u"0123456789ABCDEF";
+    QString text = raw.Negative ? QStringLiteral("-0x") : QStringLiteral("0x");
+    text.reserve(text.size() + 2 * digits.size());
+    for (const quint8 byte : digits)
+        text.append(QChar(Hex_Digits[byte >> 4])).append(QChar(Hex_Digits[byte & 0xF]));
+    field.Value = text;
+    Set_Integer(field.Number, raw);
+}
+
+// The shortest positional text that reads back as the same value in its own precision.
+template <typename Real> QString Shortest_Text(Real value) {
+    if (std::isnan(value))
+        return QStringLiteral("nan");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+    if (value == 0)
+        return QStringLiteral("0"); // also for -0
+    char text[400];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return error == std::errc() ? QString::fromLatin1(text, end - text) : QString();
+}
+
+void Write_Float(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    const qsizetype size = raw.Bytes.size();
+    if (size != 4 && size != 8)
+        return Assign_Text(field.Value, {});
+    quint64 bits = 0;
+    for (const quint8 byte : raw.Bytes)
+        bits = (bits << 8) | byte;
+    double value = 0;
+    QString text;
+    if (size == 4) {
+        float single = 0;
+        const quint32 bits32 = static_cast<quint32>(bits);
+        std::memcpy(&single, &bits32, sizeof single);
+        value = single;
+        text = Shortest_Text(single);
+    } else {
+        std::memcpy(&value, &bits, sizeof value);
+        text = Shortest_Text(value);
+    }
+    if (meaning.Scale || meaning.Offset || meaning.Decimals >= 0) {
+        value = Scaled(meaning, value);
+        text = Fixed_Text(value, meaning.Digits());
+    }
+    Put_Number_Text(field, meaning, text, std::isfinite(value), value);
+}
+
+// Bytes in packet order up to the first 00: printable ASCII as it is, every other byte as \xHH.
+void Write_Ascii(DecodedField& field, QStringView packet, qint64 num_byte, qint64 size) {
+    static constexpr char16_t Hex_Digits[] = u"0123456789ABCDEF";
+    QString text;
+    for (qint64 byte = num_byte; byte < num_byte + size; ++byte) {
+        const int value = std::max(HexText::Byte_Value(packet[2 * byte], packet[2 * byte + 1]), 0);
+        if (value == 0)
+            break;
+        if (value >= 0x20 && value <= 0x7E)
+            text.append(QChar(value));
+        else
+            text.append(u"\\x").append(QChar(Hex_Digits[value >> 4])).append(
+                QChar(Hex_Digits[value & 0xF]));
+    }
+    field.Value = text;
+}
+
+void Write_Time(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    if (const std::optional<Int128> exact = Exact_Scaled(meaning, raw)) {
+        if (Fits_64(*exact) && ResultRenderer::Is_Date_Second(static_cast<qint64>(*exact))) {
+            const qint64 seconds = static_cast<qint64>(*exact);
+            field.Value = ResultRenderer::Time_Text_Of(seconds);
+            field.Is_Date = true;
+            field.Number.Type = FieldNumber::Kind::Integer;
+            field.Number.Integer = seconds;
+            return;
+        }
+        field.Value = Decimal(*exact);
+        field.Number.Type = FieldNumber::Kind::Prefix;
+        return;
+    }
+    const double seconds = Scaled(meaning, Approximation(raw));
+    const double whole = std::floor(seconds);
+    if (std::isfinite(seconds) && whole >= double(ResultRenderer::First_Date_Second) &&
+        whole <= double(ResultRenderer::Last_Date_Second)) {
+        field.Value = ResultRenderer::Time_Text_Of(static_cast<qint64>(whole));
+        field.Is_Date = true;
+        field.Number.Type = FieldNumber::Kind::Real;
+        field.Number.Real = seconds;
+        return;
+    }
+    field.Value = Fixed_Text(seconds, meaning.Digits());
+    if (std::isfinite(seconds)) {
+        field.Number.Type = FieldNumber::Kind::Prefix;
+    } else {
+        field.Number.Type = FieldNumber::Kind::Real;
+        field.Number.Real = seconds;
+    }
+}
+
+void Write_Tail_Hex(DecodedField& field, QStringView tail) {
+    QString text = QStringLiteral("0x") + tail.toString().toUpper();
+    field.Value = text;
+}
+
+} // namespace
+
+QString Fixed_Text(double value, int digits) {
+    if (std::isnan(value))
+        return QStringLiteral("nan");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+    // The widest double, 1.8e308, prints 309 digits before the point.
+    char text[340];
+    const int length = std::snprintf(text, sizeof text, "%.*f", digits, value);
+    if (length <= 0 || length >= int(sizeof text))
+        return QString();
+    QString result = QString::fromLatin1(text, length);
+    if (result.startsWith(u'-') &&
+        std::all_of(result.cbegin() + 1, result.cend(),
+                    [](QChar c) { return c == u'0' || c == u'.'; }))
+        result.remove(0, 1);
+    return result;
+}
+
+void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
+           qint64 tail_start) {
+    const FieldMeaning& meaning = entry.Meaning;
+    if (entry.Rule == Rule::Tail_Hex || entry.Rule == Rule::Tail_Ascii) {
+        const qint64 start = std::max<qint64>(tail_start, 0);
+        const qint64 count = Byte_Count(packet) - start;
+        if (count <= 0)
+            return Assign_Text(field.Value, {});
+        if (entry.Rule == Rule::Tail_Hex)
+            return Write_Tail_Hex(field, packet.sliced(2 * start, 2 * count));
+        return Write_Ascii(field, packet, start, count);
+    }
+    const qint64 num_byte = entry.Num_Byte;
+    const qint64 size = std::max(entry.Size, 0);
+    if (packet.isEmpty() || !Lies_Inside(packet, num_byte, size) ||
+        (size == 0 && entry.Rule != Rule::Dec))
+        return Assign_Text(field.Value, {});
+    if (entry.Rule == Rule::Ascii)
+        return Write_Ascii(field, packet, num_byte, size);
+    // Signed by size unless the field says: 1, 2 and 4 bytes signed; hex reads unsigned.
+    const bool by_size = entry.Rule != Rule::Hex && (size == 1 || size == 2 || size == 4);
+    const Raw_Integer raw =
+        Read_Raw(packet, num_byte, size, meaning.Big_Endian, meaning.Signed.value_or(by_size));
+    switch (entry.Rule) {
+    case Rule::Hex:
+        return Write_Hex(field, meaning, raw);
+    case Rule::Float:
+        return Write_Float(field, meaning, raw);
+    case Rule::Time:
+        return Write_Time(field, meaning, raw);
+    default:
+        return Write_Dec(field, meaning, raw);
+    }
+}
+
+void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group,
+                     QStringView bits) {
+    field.Number.Type = FieldNumber::Kind::Integer;
+    field.Number.Integer = group;
+    if (const QString* label = meaning.Label_Of(group)) {
+        field.Value = *label;
+        field.Is_Label = true;
+    } else if (meaning.Kind == FieldMeaning::Format::Dec) {
+        field.Value = QString::number(group);
+    } else {
+        Assign_Text(field.Value, bits);
+    }
+}
+
+} // namespace FieldValue

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "DecodedField.h"
+#include "PacketTemplate.h"
+
+#include <QStringView>
+
+// The value rules of fields whose keys say what they mean: the raw integer in the field's byte
+// order and signedness, then dec, hex, float, ascii or time, with scale, offset, decimals, unit
+// and labels. Each fills the value text and what the records add to it (number, label, unit,
+// date); the field's name, line and bytes are the decoder's.
+namespace FieldValue {
+
+// A byte field under a format rule (Dec, Hex, Float, Ascii, Time, Tail_Hex, Tail_Ascii). A tail
+// runs from byte tail_start to the end of the packet. A field that does not lie wholly inside the
+// packet, an empty packet and an empty tail give an empty value.
+void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet, qint64 tail_start);
+
+// A bit group: its bits' unsigned value, `group`, of `count` bits (count > 0), under the entry's
+// meaning; `bits` is the group's text without a meaning (lowest bit first).
+void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group,
+                     QStringView bits);
+
+// A double as "%.*f" prints it, but never "-0.00" for a value that rounds to zero; "nan", "inf"
+// and "-inf" for the others.
+QString Fixed_Text(double value, int digits);
+
+} // namespace FieldValue
