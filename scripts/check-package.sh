@@ -2,7 +2,7 @@
 # Builds the Debian package (Release, in build/package) and checks it without installing it on
 # this machine: the package is unpacked into a temporary root, both programs run from there on
 # the installed sample workspace and in a fresh home, and the desktop entry, the metainfo, the
-# manual pages and the shell completion are checked.
+# manual pages (and the files they name) and the shell completion are checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -85,6 +85,11 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 for page in kivo-parser kivo-decode; do
     warnings=$(MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $page: $warnings"
+done
+
+# Every installed file the manual pages name is in the package.
+for path in $(zcat "$share"/man/man1/*.1.gz | grep -o '/usr/share/[^ ]*' | sort -u); do
+    [ -e "$root$path" ] || fail "a manual page names $path, which the package does not install"
 done
 
 # Tab completion offers the devices of the work directory given on the line.
