@@ -23,14 +23,14 @@ CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
         std::vector<int>& columns = Field_Columns.emplace_back(1, -1);
         const auto add = [&](const QString& name) {
             const int repeat = seen[name]++;
-            columns.push_back(Column_For(
-                repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1)));
+            columns.push_back(
+                Column_For(repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1)));
         };
         for (const ByteFieldEntry& field : packet_template.Data) {
             // A number with a unit is headed with it; its cells hold the number alone.
-            add(field.Line->Unit.isEmpty() ? field.Name
-                                           : QStringLiteral("%1 (%2)").arg(field.Name,
-                                                                           field.Line->Unit));
+            add(field.Line->Unit.isEmpty()
+                    ? field.Name
+                    : QStringLiteral("%1 (%2)").arg(field.Name, field.Line->Unit));
             for (const BitFieldEntry& bit : field.Bitmap)
                 add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()));
         }

@@ -26,8 +26,8 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
         !field.Name.contains(FieldLine::Bit_Marker) && FieldLine::Is_Time_Name(field.Name);
     field.Rule = field.Meaning.Rule_For(field.Size, field.Has_Bitmap, time_name);
     // A unit shows only after a number; a field with keys that make its value is no date by name.
-    const bool shows_unit = field.Rule == FieldMeaning::Rule::Dec ||
-                            field.Rule == FieldMeaning::Rule::Float;
+    const bool shows_unit =
+        field.Rule == FieldMeaning::Rule::Dec || field.Rule == FieldMeaning::Rule::Float;
     field.Line = FieldLine::Of(field.Name, !field.Meaning.Has_Value_Keys(),
                                shows_unit ? field.Meaning.Unit : QString());
     return field;

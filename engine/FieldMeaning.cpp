@@ -45,8 +45,8 @@ bool Is_Integer_Text(const QString& text) {
 // Digits after the point in the shortest text that reads back as the value: 0.01 gives 2.
 int Shortest_Digits(double value) {
     char text[400];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value,
-                                            std::chars_format::fixed);
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
     if (error != std::errc())
         return 0;
     const char* point = std::find(text, end, '.');
@@ -84,7 +84,8 @@ void FieldMeaning::Read_Common(const QJsonObject& entry) {
         else
             Problems.append(QStringLiteral("\"signed\" must be true or false: read as absent"));
     }
-    for (const auto& [key, slot] : {std::pair{&Key_Scale, &Scale}, std::pair{&Key_Offset, &Offset}}) {
+    for (const auto& [key, slot] :
+         {std::pair{&Key_Scale, &Scale}, std::pair{&Key_Offset, &Offset}}) {
         const QJsonValue number = entry.value(*key);
         if (number.isUndefined())
             continue;
@@ -177,8 +178,8 @@ FieldMeaning FieldMeaning::Of_Bit_Field(const QJsonObject& entry) {
                                "\"bits\""));
     }
     meaning.Read_Labels(entry);
-    for (const QString* key : {&Key_Order, &Key_Signed, &Key_Scale, &Key_Offset, &Key_Decimals,
-                               &Key_Unit})
+    for (const QString* key :
+         {&Key_Order, &Key_Signed, &Key_Scale, &Key_Offset, &Key_Decimals, &Key_Unit})
         if (entry.contains(*key))
             meaning.Problems.append(
                 QStringLiteral("\"%1\" does not apply to a bit field: ignored").arg(*key));
@@ -229,8 +230,8 @@ bool FieldMeaning::Has_Value_Keys() const {
 int FieldMeaning::Digits() const {
     if (Decimals >= 0)
         return Decimals;
-    return std::min(17, std::max(Scale ? Shortest_Digits(*Scale) : 0,
-                                 Offset ? Shortest_Digits(*Offset) : 0));
+    return std::min(
+        17, std::max(Scale ? Shortest_Digits(*Scale) : 0, Offset ? Shortest_Digits(*Offset) : 0));
 }
 
 const QString* FieldMeaning::Label_Of(qint64 value) const {
@@ -279,10 +280,10 @@ FieldMeaning::Rule FieldMeaning::Rule_For(int size, bool has_bitmap, bool time_n
     return time_name && !Has_Value_Keys() ? Rule::Time : Rule::Dec;
 }
 
-QStringList FieldMeaning::Unused_Keys(Rule rule, int size) const {
+QStringList FieldMeaning::Unused_Keys(Rule rule) const {
     // The keys each rule reads.
-    bool order = false, sign = false, scale = false, decimals = false, unit = false,
-         labels = false, format = Kind != Format::Absent;
+    bool order = false, sign = false, scale = false, decimals = false, unit = false, labels = false,
+         format = Kind != Format::Absent;
     switch (rule) {
     case Rule::Bitmap:
         order = sign = true;
@@ -312,7 +313,6 @@ QStringList FieldMeaning::Unused_Keys(Rule rule, int size) const {
     default:
         break;
     }
-    Q_UNUSED(size);
     QStringList unused;
     const auto check = [&](bool set, bool used, const QString& key) {
         if (set && !used)

@@ -71,7 +71,7 @@ struct FieldMeaning {
     // named as a time, whose only keys are order or signed, stays a date.
     Rule Rule_For(int size, bool has_bitmap, bool time_name) const;
     // The keys that are set but take no part under a rule, for the linter: "unit", "scale", ...
-    QStringList Unused_Keys(Rule rule, int size) const;
+    QStringList Unused_Keys(Rule rule) const;
 
     // The label of an integer, or null.
     const QString* Label_Of(qint64 value) const;

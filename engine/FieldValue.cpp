@@ -1,8 +1,8 @@
 #include "FieldValue.h"
 
 #include "HexText.h"
-#include "ReusedText.h"
 #include "ResultRenderer.h"
+#include "ReusedText.h"
 
 #include <QVarLengthArray>
 
@@ -93,8 +93,8 @@ Raw_Integer Read_Raw(QStringView packet, qint64 num_byte, qint64 size, bool big_
         hex += QString::number(magnitude[i] >> 4, 16) + QString::number(magnitude[i] & 0xF, 16);
         raw.Wide_Approximation = raw.Wide_Approximation * 256 + magnitude[i];
     }
-    raw.Wide_Decimal = (raw.Negative ? QStringLiteral("-") : QString()) +
-                       HexText::Unsigned_Decimal(hex);
+    raw.Wide_Decimal =
+        (raw.Negative ? QStringLiteral("-") : QString()) + HexText::Unsigned_Decimal(hex);
     if (raw.Negative)
         raw.Wide_Approximation = -raw.Wide_Approximation;
     return raw;
@@ -198,8 +198,8 @@ void Put_Number_Text(DecodedField& field, const FieldMeaning& meaning, const QSt
 void Write_Dec(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
     if (Put_Label(field, meaning, raw))
         return;
-    const bool wide_exact = raw.Is_Wide && meaning.Scale.value_or(1) == 1 &&
-                            meaning.Offset.value_or(0) == 0;
+    const bool wide_exact =
+        raw.Is_Wide && meaning.Scale.value_or(1) == 1 && meaning.Offset.value_or(0) == 0;
     if (const std::optional<Int128> exact = Exact_Scaled(meaning, raw); exact || wide_exact) {
         QString text = exact ? Decimal(*exact) : raw.Wide_Decimal;
         if (meaning.Decimals > 0)
@@ -284,8 +284,9 @@ void Write_Ascii(DecodedField& field, QStringView packet, qint64 num_byte, qint6
         if (value >= 0x20 && value <= 0x7E)
             text.append(QChar(value));
         else
-            text.append(u"\\x").append(QChar(Hex_Digits[value >> 4])).append(
-                QChar(Hex_Digits[value & 0xF]));
+            text.append(u"\\x")
+                .append(QChar(Hex_Digits[value >> 4]))
+                .append(QChar(Hex_Digits[value & 0xF]));
     }
     field.Value = text;
 }
@@ -341,9 +342,8 @@ QString Fixed_Text(double value, int digits) {
     if (length <= 0 || length >= int(sizeof text))
         return QString();
     QString result = QString::fromLatin1(text, length);
-    if (result.startsWith(u'-') &&
-        std::all_of(result.cbegin() + 1, result.cend(),
-                    [](QChar c) { return c == u'0' || c == u'.'; }))
+    if (result.startsWith(u'-') && std::all_of(result.cbegin() + 1, result.cend(),
+                                               [](QChar c) { return c == u'0' || c == u'.'; }))
         result.remove(0, 1);
     return result;
 }

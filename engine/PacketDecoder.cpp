@@ -1,7 +1,7 @@
 #include "PacketDecoder.h"
 
-#include "HexText.h"
 #include "FieldValue.h"
+#include "HexText.h"
 #include "ReusedText.h"
 
 #include <QStringLiteral>

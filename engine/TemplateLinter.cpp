@@ -53,6 +53,65 @@ void Lint_Bitmap(int index, const ByteFieldEntry& field, QList<Finding>& finding
     }
 }
 
+QString Rule_Text(FieldMeaning::Rule rule) {
+    using Rule = FieldMeaning::Rule;
+    switch (rule) {
+    case Rule::Bitmap:
+        return QStringLiteral("the field has a bitmap, whose bits make its value");
+    case Rule::Tail:
+        return QStringLiteral("a variable tail shows its bytes as typed (only format hex and "
+                              "ascii apply to it)");
+    case Rule::Hex_As_Typed:
+        return QStringLiteral("a 6-byte field without format shows its bytes as typed");
+    case Rule::Beacon:
+        return QStringLiteral("a 20-byte field without format is a beacon payload");
+    case Rule::Hex:
+    case Rule::Tail_Hex:
+        return QStringLiteral("the value is hex");
+    case Rule::Ascii:
+    case Rule::Tail_Ascii:
+        return QStringLiteral("the value is ascii text");
+    case Rule::Float:
+        return QStringLiteral("the value is a float");
+    case Rule::Time:
+        return QStringLiteral("the value is a date");
+    default:
+        return QStringLiteral("the value is a decimal number");
+    }
+}
+
+// Meaning keys that read as absent, keys that take no part under the field's rule, and formats
+// that cannot read the field's size.
+void Lint_Meaning(int index, const ByteFieldEntry& field, QList<Finding>& findings) {
+    using Rule = FieldMeaning::Rule;
+    for (const QString& problem : field.Meaning.Problems)
+        findings.append(Field_Finding(index, field.Name, problem));
+    const QStringList unused = field.Meaning.Unused_Keys(field.Rule);
+    if (!unused.isEmpty())
+        findings.append(
+            Field_Finding(index, field.Name,
+                          QStringLiteral("\"%1\" take(s) no part: %2")
+                              .arg(unused.join(QStringLiteral("\", \"")), Rule_Text(field.Rule))));
+    const QString format = FieldMeaning::Format_Name(field.Meaning.Kind);
+    if (field.Rule == Rule::Float && field.Size != 4 && field.Size != 8 && field.Size > 0)
+        findings.append(Field_Finding(
+            index, field.Name,
+            QStringLiteral("format \"float\" reads 4 or 8 bytes, not %1: the value is empty")
+                .arg(field.Size)));
+    if ((field.Rule == Rule::Hex || field.Rule == Rule::Float || field.Rule == Rule::Ascii ||
+         field.Rule == Rule::Time) &&
+        field.Size <= 0)
+        findings.append(Field_Finding(index, field.Name,
+                                      QStringLiteral("format \"%1\" on size %2: the value is empty")
+                                          .arg(format, QString::number(field.Size))));
+    for (const BitFieldEntry& bit : field.Bitmap)
+        for (const QString& problem : bit.Meaning.Problems)
+            findings.append(
+                Field_Finding(index, field.Name,
+                              QStringLiteral("bit field \"%1\": %2")
+                                  .arg(bit.Name.mid(FieldLine::Bit_Marker.size()), problem)));
+}
+
 // The field's bytes, or nothing for a field that occupies none; reports fields outside the packet.
 std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_template,
                                      const ByteFieldEntry& field, QList<Finding>& findings) {
@@ -63,6 +122,7 @@ std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_tem
                                          "field with \"bit\" removed")));
     if (field.Has_Bitmap)
         Lint_Bitmap(index, field, findings);
+    Lint_Meaning(index, field, findings);
     const qint64 total = packet_template.Total_Size;
     if (field.Size == -1 && !field.Has_Bitmap) {
         if (!packet_template.Has_Min_Size) {

@@ -6,7 +6,8 @@
 
 // Finds the mistakes in a template file that decoding would not report: fields outside the
 // packet, overlapping fields, variable tails without `min_size`, bit fields outside the byte,
-// byte-field names that print as bit fields, templates that are never selected, empty elements
+// byte-field names that print as bit fields, meaning keys that read as absent or take no part,
+// formats that cannot read the field's size, templates that are never selected, empty elements
 // that select as no template, and documents
 // that are not template files at all. Pure: takes any bytes, never fails.
 class TemplateLinter {

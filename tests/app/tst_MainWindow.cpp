@@ -200,7 +200,8 @@ class TestMainWindow : public QObject {
         Convert(window, "Часы", "0500F1536507");
         window.Action_Copy_Table->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
-                 "Название\tЗначение\tСмещение\tРазмер\nТип пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
+                 "Название\tЗначение\tСмещение\tРазмер\nТип "
+                 "пакета\tClock\t0\t1\nВремя\t1700000000\t1\t4\nbitUTC\t1700000000\t1\t4\n"
                  "Orbit\t7\t5\t1\n\"Два\r\nслова\"\t0\t1\t1\nЗаряд %1\t7\t5\t1\n");
         Convert(window, "Sensor-1", " "); // an empty paste leaves the shown result
         QCOMPARE(enabled(), QList<bool>({true, true}));
@@ -287,7 +288,8 @@ class TestMainWindow : public QObject {
         QStringList items;
         for (int i = 0; i < window.Combo_Device->count(); ++i)
             items.append(window.Combo_Device->itemText(i));
-        QCOMPARE(items, (QStringList{"Added", "Ghost", "Sensor-1", "Tag-20", "Термометр", "Часы"}));
+        QCOMPARE(items, (QStringList{"Added", "Ghost", "Sensor-1", "Tag-20", "Thermo-21",
+                                     "Термометр", "Часы"}));
         QCOMPARE(window.Combo_Device->currentIndex(), 0);
         QCOMPARE(window.Device_Files.keys(), items);
         QTRY_VERIFY(builder.isNull());
