@@ -264,6 +264,47 @@ class TestCli : public QObject {
         QVERIFY(out.endsWith("\r\n") && !out.contains("\r\n\r\n"));
     }
 
+    // The sample sensor whose template says what its fields mean: JSON gives each number
+    // without its unit, the unit and the label; CSV heads a field by its unit and holds plain
+    // numbers, labels and ISO dates, as a data-frame reader types them.
+    void Meanings_In_Records() {
+        QVERIFY(QFile::copy(KIVO_EXAMPLES_DIR "/workspace/Device/thermo21.json", "m.json"));
+        const QStringList pastes{u"212EFB409C0500F15365"_qs, u"2118FC010000FFFFFFFF"_qs};
+        const QByteArray json = std::get<1>(Run(QStringList{"--json", "-t", "m.json"} + pastes));
+        QStringList seen;
+        for (const QByteArray& line : json.trimmed().split('\n')) {
+            for (const QJsonValue& field : QJsonDocument::fromJson(line)[u"fields"_qs].toArray()) {
+                QVariantList items = field[u"bits"_qs].toArray().toVariantList();
+                items.prepend(field.toVariant());
+                for (const QVariant& item : items) {
+                    const QVariantMap keys = item.toMap();
+                    const auto text = [&](const QString& key) {
+                        const QVariant value = keys.value(key);
+                        return value.isNull() ? u"-"_qs : value.toString();
+                    };
+                    seen << u"%1=%2 %3 %4 %5"_qs.arg(text(u"value"_qs), text(u"number"_qs),
+                                                     text(u"unit"_qs), text(u"label"_qs),
+                                                     text(u"utc"_qs));
+                }
+            }
+        }
+        QCOMPARE(seen.join(u'|'),
+                 u"Measurement=33 - - -|-12.34 °C=-12.34 °C - -|40000 mV=40000 mV - -|=- - - -|"
+                 u"1=1 - - -|норма=2 - норма -|14.11.2023 - 22:13:20(UTC+0)=1700000000 - - "
+                 u"2023-11-14T22:13:20Z|Measurement=33 - - -|-10.00 °C=-10 °C - -|1 mV=1 mV - -|"
+                 u"=- - - -|0=0 - - -|выкл=0 - выкл -|31.12.1969 - 23:59:59(UTC+0)=-1 - - "
+                 u"1969-12-31T23:59:59Z"_qs);
+        const auto [status, csv, err] = Run(QStringList{"--csv", "-t", "m.json"} + pastes);
+        const QList<QStringList> rows = Read_Csv(csv);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].mid(8), (QStringList{"Temperature (°C)", "Battery (mV)", "Status",
+                                              "Status.Alarm", "Status.Mode", "Time"}));
+        QCOMPARE(rows[1].mid(8), (QStringList{"-12.34", "40000", "", "1", "норма",
+                                              "2023-11-14T22:13:20Z"}));
+        QCOMPARE(rows[2].mid(8),
+                 (QStringList{"-10.00", "1", "", "0", "выкл", "1969-12-31T23:59:59Z"}));
+    }
+
     // Golden files: a passing one, a failing one with its diff, a malformed one.
     void Golden_Files() {
         QVERIFY(TestWorkspace::Write(u"pass.txt"_qs,
