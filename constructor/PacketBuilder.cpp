@@ -1,8 +1,14 @@
 #include "PacketBuilder.h"
 
 #include "DeviceRegistry.h"
+#include "DeviceTemplateFile.h"
+#include "EditableCellsDelegate.h"
+#include "FieldPropertiesDialog.h"
+#include "HexText.h"
 #include "MessageBox.h"
+#include "PacketConversion.h"
 #include "PacketDecoder.h"
+#include "ResultRenderer.h"
 #include "SafeFile.h"
 
 #include <QAction>
@@ -25,6 +31,31 @@ namespace {
 const QString Type_Marker = QStringLiteral("Type");
 const QString Byte_Marker = QStringLiteral("Byte");
 const QString Bit_Marker = QStringLiteral("Bit");
+
+// Columns after the three the user types into.
+constexpr int Meaning_Column = 3;
+constexpr int Sample_Column = 4;
+// Where a field row keeps its meaning keys (a JSON object, as the file holds them).
+constexpr int Meaning_Role = Qt::UserRole;
+
+QJsonObject Meaning_Of(const QTreeWidgetItem* row) {
+    return row->data(Meaning_Column, Meaning_Role).toJsonObject();
+}
+
+// "s16 le ×0.01 °C" for a field with meaning keys, nothing for one without.
+void Show_Meaning(QTreeWidgetItem* row, const QString& marker) {
+    if (marker != QStringLiteral("Byte") && marker != QStringLiteral("Bit"))
+        return;
+    const bool bit = marker == QStringLiteral("Bit");
+    const QJsonObject keys = Meaning_Of(row);
+    const FieldMeaning meaning =
+        bit ? FieldMeaning::Of_Bit_Field(keys) : FieldMeaning::Of_Byte_Field(keys);
+    const QString summary = meaning.Summary(TemplateRows::Cell_Number(row->text(1)), bit);
+    row->setText(Meaning_Column, summary);
+    row->setToolTip(Meaning_Column,
+                    QStringLiteral("Свойства поля (Alt+Enter или двойной щелчок): ") +
+                        (summary.isEmpty() ? QStringLiteral("по размеру и имени") : summary));
+}
 
 QString Marker(const QTreeWidgetItem* row) {
     return row->data(1, Qt::UserRole).toString();
@@ -60,7 +91,7 @@ TemplateRows::Level Level_Of(const QTreeWidgetItem* row) {
 }
 
 TemplateRows::Row Row_Of(const QTreeWidgetItem* item) {
-    TemplateRows::Row row{{item->text(0), item->text(1), item->text(2)}, {}};
+    TemplateRows::Row row{{item->text(0), item->text(1), item->text(2)}, {}, Meaning_Of(item)};
     for (int i = 0; i < item->childCount(); ++i)
         row.Children.append(Row_Of(item->child(i)));
     return row;
@@ -106,7 +137,7 @@ QString Template_Path(const QString& file_name) {
 PacketBuilder::PacketBuilder()
     : QWidget(nullptr), Reporter(Message_Box_Reporter()), Ask(Ask_Question) {
     setWindowTitle(QStringLiteral("Конструктор пакетов для парсинга"));
-    setFixedSize(849, 484);
+    setFixedSize(849, 510); // the sample's status line under the specified widgets
     Build_Widgets();
     Connect_Widgets();
 }
@@ -120,21 +151,38 @@ PacketBuilder::~PacketBuilder() {
 void PacketBuilder::Build_Widgets() {
     Packet_Tree = new QTreeWidget(this);
     Packet_Tree->setGeometry(10, 10, 711, 401);
-    Packet_Tree->setColumnCount(3);
+    Packet_Tree->setColumnCount(5);
     Packet_Tree->setHeaderLabels({QStringLiteral("Тип пакета;\nНомер байта;\nНомер бита."),
                                   QStringLiteral("Размер пакета;\nРазмер поля"),
-                                  QStringLiteral("Название")});
+                                  QStringLiteral("Название"), QStringLiteral("Смысл"),
+                                  QStringLiteral("Значение\nв примере")});
+    for (const auto& [column, width] : {std::pair{0, 120}, {1, 100}, {2, 150}, {3, 140}})
+        Packet_Tree->setColumnWidth(column, width);
+    Packet_Tree->setItemDelegate(new EditableCellsDelegate(3, Packet_Tree));
     Packet_Tree->setFrameShape(QFrame::NoFrame);
     Packet_Tree->setEditTriggers(QAbstractItemView::DoubleClicked);
     Packet_Tree->setTextElideMode(Qt::ElideNone);
     Packet_Tree->setWordWrap(true);
     Packet_Tree->setEnabled(true);
+    // The whole format is described in one page, which every header's tooltip names.
+    const QString format_page =
+        QStringLiteral("\nФормат шаблона (все ключи, правила размеров и имён, нумерация байтов "
+                       "от байта типа, десятичные коды типов) описан в docs/template-format.md, "
+                       "после установки — /usr/share/doc/kivo-parser/template-format.md.");
     Packet_Tree->headerItem()->setToolTip(
         0, QStringLiteral("Коды типов пакета десятичные: тип-байт 0x15 записывается как 21. "
-                          "Несколько типов: коды через запятую и названия через запятую."));
+                          "Несколько типов: коды через запятую и названия через запятую.") +
+               format_page);
     Packet_Tree->headerItem()->setToolTip(
         1, QStringLiteral("Размеры десятичные. Пакет переменной длины: диапазон «min-max», "
-                          "например 5-20."));
+                          "например 5-20.") +
+               format_page);
+    Packet_Tree->headerItem()->setToolTip(
+        3, QStringLiteral("Что значит поле: формат, порядок байтов, знак, масштаб, единица, "
+                          "подписи. Изменить: «Свойства поля...» (Alt+Enter) или двойной щелчок.") +
+               format_page);
+    Packet_Tree->headerItem()->setToolTip(
+        4, QStringLiteral("Значение каждого поля в пакете, введённом после «Пример пакета:»."));
     Add_Open_Action();
 
     const auto button = [this](const QString& text, int y) {
@@ -158,6 +206,20 @@ void PacketBuilder::Build_Widgets() {
     Label_File_Name->setGeometry(270, 450, 91, 24);
     Edit_File_Name = new QLineEdit(this);
     Edit_File_Name->setGeometry(370, 450, 261, 24);
+    Add_Sample_Widgets();
+}
+
+// The sample input stands right of the caption, on the caption's line; its status goes under
+// the bottom line.
+void PacketBuilder::Add_Sample_Widgets() {
+    Edit_Packet_Example = new QLineEdit(this);
+    Edit_Packet_Example->setGeometry(110, 420, 611, 24);
+    Edit_Packet_Example->setPlaceholderText(
+        QStringLiteral("hex или base64: каждое поле покажет своё значение"));
+    Edit_Packet_Example->setMaxLength(std::numeric_limits<int>::max());
+    Label_Sample_Status = new QLabel(this);
+    Label_Sample_Status->setGeometry(10, 480, 831, 24);
+    Label_Sample_Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 // Buttons act when they go down, not on release.
@@ -170,6 +232,10 @@ void PacketBuilder::Connect_Widgets() {
     connect(Button_Bit_Map, &QPushButton::pressed, this, &PacketBuilder::Add_Bit_Map);
     connect(Button_Delete_Element, &QPushButton::pressed, this, &PacketBuilder::Delete_Element);
     connect(Packet_Tree, &QTreeWidget::itemChanged, this, &PacketBuilder::Mark_Numbers);
+    connect(Packet_Tree, &QTreeWidget::itemChanged, this, &PacketBuilder::Refresh_Row);
+    connect(Packet_Tree, &QTreeWidget::itemDoubleClicked, this,
+            &PacketBuilder::Open_Properties_Cell);
+    connect(Edit_Packet_Example, &QLineEdit::textChanged, this, &PacketBuilder::Update_Sample);
 }
 
 // Ctrl+O, and the tree's context menu, open a saved template.
@@ -178,6 +244,11 @@ void PacketBuilder::Add_Open_Action() {
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &PacketBuilder::Open_Template);
     Packet_Tree->addAction(open);
+    auto* properties = new QAction(QStringLiteral("Свойства поля..."), Packet_Tree);
+    properties->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
+    connect(properties, &QAction::triggered, this, &PacketBuilder::Edit_Field_Properties);
+    Packet_Tree->addAction(properties);
     Packet_Tree->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -260,6 +331,7 @@ void PacketBuilder::Delete_Element() {
     QTreeWidgetItem* row = Selected_Element;
     Forget_Rows_Within(row);
     delete row;
+    Update_Sample();
 }
 
 // A deleted row takes its descendants along: no pointer may keep naming any of them.
@@ -400,6 +472,7 @@ void PacketBuilder::Show_Rows(const QList<TemplateRows::Row>& rows) {
     Packet_Tree->expandAll(); // rows added by hand show as they are added
     if (items.isEmpty())
         return;
+    Update_Sample();
     Current_Packet_Type = items.last();
     Packet_Tree->setCurrentItem(Current_Packet_Type);
     if (const int fields = Current_Packet_Type->childCount(); fields > 0) {
@@ -410,8 +483,11 @@ void PacketBuilder::Show_Rows(const QList<TemplateRows::Row>& rows) {
 }
 
 QTreeWidgetItem* PacketBuilder::Row_Item(const TemplateRows::Row& row, int level) {
-    auto* item = Start_Row(new QTreeWidgetItem({row.Texts[0], row.Texts[1], row.Texts[2]}),
-                           QList{Type_Marker, Byte_Marker, Bit_Marker}[level]);
+    const QString marker = QList{Type_Marker, Byte_Marker, Bit_Marker}[level];
+    auto* item = Start_Row(new QTreeWidgetItem({row.Texts[0], row.Texts[1], row.Texts[2]}), marker);
+    if (!row.Meaning.isEmpty())
+        item->setData(Meaning_Column, Meaning_Role, row.Meaning);
+    Show_Meaning(item, marker);
     for (const TemplateRows::Row& child : row.Children)
         item->addChild(Row_Item(child, level + 1));
     Mark_Number_Cells(item, TemplateRows::Level(level));
@@ -438,4 +514,114 @@ bool PacketBuilder::Take_File_Name(const QString& path) {
 void PacketBuilder::Mark_Numbers(QTreeWidgetItem* item, int) {
     if (item)
         Mark_Number_Cells(item, Level_Of(item));
+}
+
+// The properties of the current row, when it is a field.
+void PacketBuilder::Edit_Field_Properties() {
+    QTreeWidgetItem* row = Packet_Tree->currentItem();
+    if (!row || Marker(row) == Type_Marker)
+        return;
+    const bool bit = Marker(row) == Bit_Marker;
+    const FieldPropertiesDialog::Field field{bit, bit ? TemplateRows::Cell_Number(row->text(0)) : 0,
+                                             TemplateRows::Cell_Number(row->text(1))};
+    FieldPropertiesDialog dialog(Meaning_Of(row), field, Sample_Bytes(row), this);
+    if (dialog.exec() == QDialog::Accepted && row == Packet_Tree->currentItem())
+        Set_Meaning(row, dialog.Keys());
+}
+
+void PacketBuilder::Open_Properties_Cell(QTreeWidgetItem* item, int column) {
+    if (item && column == Meaning_Column) {
+        Packet_Tree->setCurrentItem(item);
+        Edit_Field_Properties();
+    }
+}
+
+void PacketBuilder::Set_Meaning(QTreeWidgetItem* row, const QJsonObject& keys) {
+    {
+        const QSignalBlocker quiet(Packet_Tree);
+        row->setData(Meaning_Column, Meaning_Role, keys);
+        Show_Meaning(row, Marker(row));
+    }
+    Update_Sample();
+}
+
+// A typed cell changes what the row means (its size) and what the sample decodes to.
+void PacketBuilder::Refresh_Row(QTreeWidgetItem* item, int column) {
+    if (!item || column >= Meaning_Column)
+        return;
+    {
+        const QSignalBlocker quiet(Packet_Tree);
+        Show_Meaning(item, Marker(item));
+    }
+    Update_Sample();
+}
+
+// The sample's bytes of a field (a bit field's: its byte), as far as the sample reaches.
+QString PacketBuilder::Sample_Bytes(const QTreeWidgetItem* row) const {
+    const bool bit = Marker(row) == Bit_Marker;
+    const QTreeWidgetItem* field = bit ? row->parent() : row;
+    const qint64 first = TemplateRows::Cell_Number(field->text(0));
+    const qint64 size = bit ? 1 : TemplateRows::Cell_Number(field->text(1));
+    if (first < 0 || size <= 0 || 2 * (first + size) > Sample_Hex.size())
+        return QString();
+    return Sample_Hex.mid(2 * first, 2 * size);
+}
+
+// The sample goes through the window's own conversion (cleaning, base64) and the decoder, with
+// the template the tree would save; nothing is shown in a box.
+void PacketBuilder::Update_Sample() {
+    const QSignalBlocker quiet(Packet_Tree);
+    for (QTreeWidgetItemIterator it(Packet_Tree); *it; ++it)
+        (*it)->setText(Sample_Column, QString());
+    Sample_Hex.clear();
+    Label_Sample_Status->clear();
+    const QString paste = Edit_Packet_Example->text();
+    if (paste.trimmed().isEmpty())
+        return;
+    const DeviceTemplateFile file = DeviceTemplateFile::From_Json(
+        QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Compact));
+    PacketConversion conversion(Edit_Device_Name->text(), [](const UserMessage&) {});
+    const PacketDecoder decoder(Edit_File_Name->text() + QStringLiteral(".json"),
+                                conversion.Reporter());
+    const PacketConversion::Result& result = conversion.Run(
+        paste,
+        [&](const QString& hex, DecodedPacket& packet) { decoder.Parse_Packet(file, hex, packet); },
+        nullptr);
+    Sample_Hex = result.Hex_Text;
+    QStringList problems;
+    for (const UserMessage& message : result.Messages)
+        problems << message.Text;
+    if (result.Is_Length_Error())
+        problems << result.Packet.first().Value;
+    else if (result.Is_Decoded())
+        Show_Sample(file, result.Packet);
+    problems << result.Warnings;
+    Label_Sample_Status->setStyleSheet(
+        problems.isEmpty() || result.Is_Decoded() ? QString() : QStringLiteral("color: red"));
+    Label_Sample_Status->setText(problems.join(QStringLiteral("; ")));
+}
+
+// The decoded packet lists the selected type's fields in the tree's order, each byte field with
+// a bit map followed by its bits: the rows of one top-level row, walked in order.
+void PacketBuilder::Show_Sample(const DeviceTemplateFile& file, const DecodedPacket& packet) {
+    const int index = file.Select(HexText::Type_Byte(Sample_Hex)).Index;
+    QTreeWidgetItem* type_row = Packet_Tree->topLevelItem(index);
+    if (!type_row)
+        return;
+    qsizetype at = 0;
+    const auto show = [&](QTreeWidgetItem* row) {
+        if (at >= packet.size())
+            return;
+        const DecodedField& field = packet.at(at++);
+        row->setText(Sample_Column, field.Line && field.Line->Is_Time
+                                        ? ResultRenderer::Render_Time(field.Value)
+                                        : field.Value);
+    };
+    show(type_row);
+    for (int i = 0; i < type_row->childCount(); ++i) {
+        QTreeWidgetItem* field_row = type_row->child(i);
+        show(field_row);
+        for (int b = 0; b < field_row->childCount(); ++b)
+            show(field_row->child(b));
+    }
 }

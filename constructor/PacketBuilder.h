@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecodedField.h"
 #include "TemplateRows.h"
 #include "UserMessage.h"
 
@@ -10,6 +11,7 @@
 
 #include <functional>
 
+class DeviceTemplateFile;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -27,6 +29,11 @@ class QTreeWidgetItem;
 //
 // A saved template can be opened again (Ctrl+O, or the main window's Ctrl+E): its rows replace the
 // tree, and what of the file the tree cannot hold is listed before the user can save over it.
+//
+// What a field means (number kind, byte order, scale, unit, labels) is edited in "Свойства поля"
+// (the tree's context menu, Alt+Enter, or a double click on the "Смысл" column) and shown in that
+// column; a packet typed beside "Пример пакета:" is decoded under the unsaved tree at every change,
+// each row showing its value.
 class PacketBuilder : public QWidget {
     Q_OBJECT
 
@@ -62,10 +69,18 @@ class PacketBuilder : public QWidget {
     void Set_Size_Packet(QTreeWidgetItem* item, int column);
     void Open_Template();
     void Mark_Numbers(QTreeWidgetItem* item, int column);
+    void Edit_Field_Properties();
+    void Open_Properties_Cell(QTreeWidgetItem* item, int column);
+    void Refresh_Row(QTreeWidgetItem* item, int column);
+    void Update_Sample();
 
   private:
     void Build_Widgets();
     void Add_Open_Action();
+    void Add_Sample_Widgets();
+    void Set_Meaning(QTreeWidgetItem* row, const QJsonObject& keys);
+    void Show_Sample(const DeviceTemplateFile& file, const DecodedPacket& packet);
+    QString Sample_Bytes(const QTreeWidgetItem* row) const;
     void Connect_Widgets();
     QTreeWidgetItem* Start_Row(QTreeWidgetItem* row, const QString& marker);
     QTreeWidgetItem* Row_Item(const TemplateRows::Row& row, int level);
@@ -89,6 +104,11 @@ class PacketBuilder : public QWidget {
     QLabel* Label_File_Name = nullptr;
     QLabel* Label_Device_Name = nullptr;
     QLabel* Label_Packet_Example = nullptr;
+    // A sample packet decoded with the tree as it stands: each field row shows its value, and
+    // what went wrong is said under the tree.
+    QLineEdit* Edit_Packet_Example = nullptr;
+    QLabel* Label_Sample_Status = nullptr;
+    QString Sample_Hex; // the sample as the decoder got it
 
     // Rows of Packet_Tree, or null; they own nothing and never outlive the rows they name.
     QTreeWidgetItem* Current_Packet_Type = nullptr; // receives the next byte field

@@ -70,6 +70,9 @@ QJsonArray Field_Array(const QList<Row>& rows, TemplateRows::Level level) {
         if (bytes && !row.Children.isEmpty())
             field.insert(QStringLiteral("bitmap"),
                          Field_Array(row.Children, TemplateRows::Level::Bit_Field));
+        // Only the keys the decoder takes, each only when set.
+        (bytes ? FieldMeaning::Of_Byte_Field(row.Meaning) : FieldMeaning::Of_Bit_Field(row.Meaning))
+            .Write_To(field);
         fields.append(field);
     }
     return fields;
@@ -90,11 +93,14 @@ Row Packet_Row(const PacketTemplate& packet) {
                        : QString::number(packet.Total_Size);
     for (const ByteFieldEntry& field : packet.Data) {
         Row& byte_row = row.Children.emplace_back(
-            Row{{QString::number(field.Num_Byte), QString::number(field.Size), field.Name}, {}});
+            Row{{QString::number(field.Num_Byte), QString::number(field.Size), field.Name},
+                {},
+                field.Meaning.To_Json()});
         for (const BitFieldEntry& bit : field.Bitmap)
             byte_row.Children.append(Row{{QString::number(bit.Num_Bit), QString::number(bit.Size),
                                           bit.Name.sliced(FieldLine::Bit_Marker.size())},
-                                         {}});
+                                         {},
+                                         bit.Meaning.To_Json()});
     }
     return row;
 }

@@ -21,6 +21,7 @@ class TemplateRows {
     struct Row {
         Cells Texts;
         QList<Row> Children;
+        QJsonObject Meaning; // a field's meaning keys, as the file holds them
 
         friend bool operator==(const Row&, const Row&) = default;
     };

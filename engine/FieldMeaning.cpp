@@ -340,7 +340,7 @@ QString FieldMeaning::Summary(int size, bool is_bit_field) const {
         switch (Kind) {
         case Format::Absent:
         case Format::Dec:
-            parts.append(QStringLiteral("%1%2").arg(is_signed ? u's' : u'u').arg(8 * size));
+            parts.append((is_signed ? u's' : u'u') + QString::number(8 * size));
             break;
         case Format::Float:
             parts.append(QStringLiteral("f%1").arg(8 * size));

@@ -299,8 +299,8 @@ class TestCli : public QObject {
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].mid(8), (QStringList{"Temperature (°C)", "Battery (mV)", "Status",
                                               "Status.Alarm", "Status.Mode", "Time"}));
-        QCOMPARE(rows[1].mid(8), (QStringList{"-12.34", "40000", "", "1", "норма",
-                                              "2023-11-14T22:13:20Z"}));
+        QCOMPARE(rows[1].mid(8),
+                 (QStringList{"-12.34", "40000", "", "1", "норма", "2023-11-14T22:13:20Z"}));
         QCOMPARE(rows[2].mid(8),
                  (QStringList{"-10.00", "1", "", "0", "выкл", "1969-12-31T23:59:59Z"}));
     }

@@ -1,5 +1,6 @@
 // The constructor driven as a user would; the template file and Dev.conf read back.
 #include "BuilderDriver.h"
+#include "FieldPropertiesDialog.h"
 #include "ModalBoxes.h"
 #include "PacketBuilder.h"
 #include "TestTable.h"
@@ -14,6 +15,11 @@
 namespace {
 
 const QStringList Saved{u"I|Готово|JSON файл сохранен!"_qs};
+
+// The dialog's controls, as it creates them: format, order, sign; scale, offset, unit, sample.
+template <typename Widget> QList<Widget*> Controls(QDialog* dialog) {
+    return dialog->findChildren<Widget*>(Qt::FindDirectChildrenOnly);
+}
 
 QJsonObject Template(int index) {
     return QJsonDocument::fromJson(
@@ -122,6 +128,72 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(Template(0), QJsonDocument::fromJson(c[3].toUtf8()).object());
         const QByteArray file = TestWorkspace::Read("Device/a.json");
         QCOMPARE(file, QJsonDocument::fromJson(file).toJson(QJsonDocument::Indented));
+    }
+
+    // A field's meaning set in "Свойства поля" (Alt+Enter on its row): the dialog's live sample
+    // starts from the sample packet's bytes of the field; the tree shows the meaning and the
+    // sample's values under the unsaved tree; the save writes just the keys set, and opening the
+    // file shows them again. Bad or short samples say so under the tree, in no box.
+    void fieldProperties() {
+        QTreeWidgetItem* type = D->Add(BuilderDriver::Type, {"33", {}, "Measurement"});
+        QTreeWidgetItem* temperature = D->Add(BuilderDriver::Byte, {"1", "2", "Temperature"});
+        QTreeWidgetItem* status = D->Add(BuilderDriver::Byte, {{}, "1", "Status"});
+        QTreeWidgetItem* mode = D->Add(BuilderDriver::Bit, {"1", "2", "Mode"});
+        auto* sample = Builder->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)[2];
+        QTest::keyClicks(sample, "21 2EFB 05");
+        const auto column = [&](int c) {
+            return QStringList{type->text(c), temperature->text(c), status->text(c), mode->text(c)};
+        };
+        QCOMPARE(column(4), (QStringList{"Measurement", "-1234", "", "01"}));
+        QStringList seen;
+        const auto set = [&](QTreeWidgetItem* row, const std::function<void(QDialog*)>& fill) {
+            D->Click(row);
+            Builder->activateWindow(); // the shortcut needs it, also once a dialog has gone
+            QVERIFY(QTest::qWaitForWindowActive(Builder.get()));
+            const ModalBoxes boxes({}, {}, [&](QDialog* dialog) {
+                fill(dialog);
+                seen << qobject_cast<FieldPropertiesDialog*>(dialog)->Sample_Value();
+            });
+            QTest::keyClick(D->Tree, Qt::Key_Return, Qt::AltModifier);
+            QCOMPARE(boxes.Shown, QStringList{"D|Свойства поля"});
+        };
+        set(temperature, [](QDialog* dialog) {
+            Controls<QLineEdit>(dialog)[0]->setText("0,01");
+            Controls<QLineEdit>(dialog)[2]->setText("°C");
+        });
+        set(mode, [](QDialog* dialog) {
+            Controls<QComboBox>(dialog)[0]->setCurrentText("dec");
+            auto* labels = dialog->findChild<QTableWidget*>();
+            labels->insertRow(0);
+            labels->setItem(0, 0, new QTableWidgetItem(" 2"));
+            labels->setItem(0, 1, new QTableWidgetItem("норма"));
+        });
+        QCOMPARE(seen, (QStringList{"-12.34 °C", "норма"}));
+        QCOMPARE(column(3), (QStringList{"", "s16 le ×0.01 °C", "", "dec метки: 1"}));
+        QCOMPARE(column(4), (QStringList{"Measurement", "-12.34 °C", "", "норма"}));
+        QLabel* status_line = Builder->findChildren<QLabel*>(Qt::FindDirectChildrenOnly).last();
+        for (const auto& [paste, shown] :
+             {std::pair{"212EFB", "Не верный размер парадаваемого пакета. Ожидаемый: 4, "
+                                  "фактический: 3"},
+              {"01", "Не удалось найти шаблон для парсинга пакета. Проверьте поддержку типа "
+                     "пакета - 1 в протоколе или наличие в файле: Device/.json; Не удалось "
+                     "распаристь пакет."},
+              {"212EFB05", ""}}) {
+            sample->setText(paste);
+            QCOMPARE(status_line->text(), shown);
+        }
+        QCOMPARE(D->Save("S", "a"), Saved);
+        QCOMPARE(Template(0)[u"data"_qs],
+                 QJsonDocument::fromJson(R"([{"num_byte":1,"size":2,"name":"Temperature",)"
+                                         R"("scale":0.01,"unit":"°C"},{"num_byte":3,"size":1,)"
+                                         R"("name":"Status","bitmap":[{"num_bit":1,"size":2,)"
+                                         R"("name":"Mode","format":"dec","enum":{"2":"норма"}}]}])")
+                     .array());
+        PacketBuilder opened;
+        QVERIFY(opened.Open_Device_Template("S", "a.json"));
+        QTreeWidgetItem* opened_type = opened.findChild<QTreeWidget*>()->topLevelItem(0);
+        QCOMPARE(opened_type->child(0)->text(3), "s16 le ×0.01 °C");
+        QCOMPARE(opened_type->child(1)->child(0)->text(3), "dec метки: 1");
     }
 
     // A template opened: the rows the decoder reads, and one box listing what a save would drop

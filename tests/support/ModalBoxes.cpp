@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QTest>
 
-ModalBoxes::ModalBoxes(const QString& answer, const QString& pick) : Answer(answer), Pick(pick) {
+ModalBoxes::ModalBoxes(const QString& answer, const QString& pick,
+                       std::function<void(QDialog*)> fill)
+    : Answer(answer), Pick(pick), Fill(std::move(fill)) {
     connect(&Timer, &QTimer::timeout, this, &ModalBoxes::Answer_Active);
     Timer.start(2);
 }
@@ -20,6 +22,12 @@ void ModalBoxes::Answer_Active() {
         return;
     }
     auto* box = qobject_cast<QMessageBox*>(modal);
+    if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && !box && dialog->isVisible()) {
+        Shown << u"D|"_qs + dialog->windowTitle();
+        if (Fill)
+            Fill(dialog);
+        return dialog->accept();
+    }
     if (!box || !box->isVisible())
         return;
     Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' + box->text();
