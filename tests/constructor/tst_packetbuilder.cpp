@@ -147,15 +147,10 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(column(4), (QStringList{"Measurement", "-1234", "", "01"}));
         QStringList seen;
         const auto set = [&](QTreeWidgetItem* row, const std::function<void(QDialog*)>& fill) {
-            D->Click(row);
-            Builder->activateWindow(); // the shortcut needs it, also once a dialog has gone
-            QVERIFY(QTest::qWaitForWindowActive(Builder.get()));
-            const ModalBoxes boxes({}, {}, [&](QDialog* dialog) {
+            D->Set_Properties(row, [&](QDialog* dialog) {
                 fill(dialog);
                 seen << qobject_cast<FieldPropertiesDialog*>(dialog)->Sample_Value();
             });
-            QTest::keyClick(D->Tree, Qt::Key_Return, Qt::AltModifier);
-            QCOMPARE(boxes.Shown, QStringList{"D|Свойства поля"});
         };
         set(temperature, [](QDialog* dialog) {
             Controls<QLineEdit>(dialog)[0]->setText("0,01");

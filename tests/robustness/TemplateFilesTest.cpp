@@ -1,6 +1,7 @@
-// Template files between writer and reader. Random templates built in the real constructor and
-// saved decode exactly as the tree describes (a fixed run; KIVO_SEED=<n> runs another,
-// KIVO_ROUND_TRIP_CASES=<n> sets the number of templates). Every outcome of a save, faults
+// Template files between writer and reader. Random templates built in the real constructor, some
+// fields with meanings set in its properties dialog, and saved decode exactly as the tree
+// describes (a fixed run; KIVO_SEED=<n> runs another, KIVO_ROUND_TRIP_CASES=<n> sets the number
+// of templates). Every outcome of a save, faults
 // included (full disk, broken Dev.conf, no Device/, a device name Dev.conf cannot hold), and a
 // template the decoder cannot use (not a regular file, too large, not a template), end in a clear
 // message and lose nothing.
@@ -13,7 +14,11 @@
 #include "TestTable.h"
 #include "TestWorkspace.h"
 
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -62,6 +67,30 @@ int Between(int low, int high) {
     return std::uniform_int_distribution(low, high)(Random);
 }
 
+// A meaning set through "Свойства поля": any format, order, sign, scale, unit and label. Where
+// the field's bytes are read from does not change with it.
+void Set_Random_Meaning(BuilderDriver& builder, QTreeWidgetItem* row) {
+    const int format = Between(0, 5), order = Between(0, 1), sign = Between(0, 2);
+    const QString scale = QStringList{"", "0.5", "2"}[Between(0, 2)];
+    const QString unit = QStringList{"", "°C"}[Between(0, 1)];
+    const bool label = Between(0, 1) == 1;
+    builder.Set_Properties(row, [&](QDialog* dialog) {
+        const auto combos = dialog->findChildren<QComboBox*>(Qt::FindDirectChildrenOnly);
+        combos[0]->setCurrentIndex(format);
+        combos[1]->setCurrentIndex(order);
+        combos[2]->setCurrentIndex(sign);
+        const auto edits = dialog->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+        edits[0]->setText(scale);
+        edits[2]->setText(unit);
+        if (label) {
+            auto* labels = dialog->findChild<QTableWidget*>();
+            labels->insertRow(0);
+            labels->setItem(0, 0, new QTableWidgetItem(u"1"_s));
+            labels->setItem(0, 1, new QTableWidgetItem(u"один"_s));
+        }
+    });
+}
+
 // Typed in as generated (a mistyped row shows in the decodings); the size cell last, as every byte
 // field rewrites it.
 TypeRow Add_Random_Row(BuilderDriver& builder, bool catch_all) {
@@ -77,12 +106,14 @@ TypeRow Add_Random_Row(BuilderDriver& builder, bool catch_all) {
     for (int i = 0, n = Between(0, 5); i < n; ++i) {
         const int size = QList<int>{1, 2, 3, 4, 6, 8, 20}[Between(0, 6)];
         Field field{row.Fixed_End, size, u"Поле %1 "_s + QString::number(i), {}};
-        add(BuilderDriver::Byte, field.Byte, field.Size, field.Name);
+        QTreeWidgetItem* byte_row = add(BuilderDriver::Byte, field.Byte, field.Size, field.Name);
         for (int b = 0, bits = field.Size <= 4 ? Between(-3, 3) : 0; b < bits; ++b) {
             const int first = Between(0, 7), size = Between(1, 8 - first);
             field.Bits.append({first, size});
             add(BuilderDriver::Bit, first, size, field.Name + u"b"_s + QString::number(b));
         }
+        if (field.Bits.isEmpty() && Between(1, 3) == 1) // a big-endian bit map reads its last byte
+            Set_Random_Meaning(builder, byte_row);
         row.Fixed_End += field.Size;
         row.Fields.append(field);
     }

@@ -43,6 +43,21 @@ QTreeWidgetItem* BuilderDriver::Add(Kind kind, const QStringList& cells) {
     return row;
 }
 
+void BuilderDriver::Set_Properties(QTreeWidgetItem* row,
+                                   const std::function<void(QDialog*)>& fill) {
+    for (QTreeWidgetItem* up = row->parent(); up; up = up->parent())
+        up->setExpanded(true); // as the user opens a collapsed row to reach the field
+    Tree->scrollToItem(row);
+    Click(row);
+    Builder->activateWindow(); // the shortcut needs it, also once a dialog has gone
+    if (!QTest::qWaitForWindowActive(Builder))
+        qFatal("the constructor window is not active");
+    const ModalBoxes dialog({}, {}, fill);
+    QTest::keyClick(Tree, Qt::Key_Return, Qt::AltModifier);
+    if (dialog.Shown != QStringList{u"D|Свойства поля"_qs})
+        qFatal("no field properties: %s", qPrintable(dialog.Shown.join(u'\n')));
+}
+
 QString BuilderDriver::Names() const {
     const auto names = Builder->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
     return names[0]->text() + u'|' + names[1]->text();
@@ -67,7 +82,10 @@ QString BuilderDriver::Tree_Text() const {
     for (QTreeWidgetItemIterator it(Tree); *it; ++it) {
         for (const QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
             text += u' ';
-        text += (*it)->text(0) + u'|' + (*it)->text(1) + u'|' + (*it)->text(2) + u'\n';
+        text += (*it)->text(0) + u'|' + (*it)->text(1) + u'|' + (*it)->text(2);
+        if (!(*it)->text(3).isEmpty())
+            text += u'|' + (*it)->text(3);
+        text += u'\n';
     }
     return text;
 }

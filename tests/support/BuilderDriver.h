@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <functional>
+
+class QDialog;
 class PacketBuilder;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -22,6 +25,9 @@ class BuilderDriver {
     QTreeWidgetItem* Add(Kind kind, const QStringList& cells);
     QTreeWidgetItem* Add_Type(const QString& codes) { return Add(Type, {codes, {}, "T"}); }
     QTreeWidgetItem* Add_Byte(const QString& size) { return Add(Byte, {{}, size}); }
+    // Opens "Свойства поля" on a field row with Alt+Enter, lets `fill` set its controls and
+    // accepts it.
+    void Set_Properties(QTreeWidgetItem* row, const std::function<void(QDialog*)>& fill);
     // "device|file" as the two name fields hold them.
     QString Names() const;
     void Set_Names(const QString& device_name, const QString& file_name);
@@ -30,7 +36,7 @@ class BuilderDriver {
     QStringList Save(const QString& device_name, const QString& file_name,
                      const QString& answer = {});
     // The tree as text: one line per row, indented one blank per level, cells between bars
-    // ("1|8|Telemetry", " 1|4|Time").
+    // ("1|8|Telemetry", " 1|4|Time"), and a field's meaning after a fourth bar when it has one.
     QString Tree_Text() const;
 
     PacketBuilder* const Builder;
