@@ -23,7 +23,8 @@ struct FieldNumber {
         Prefix,  // the first Length characters of the value text (-1: all of it)
         Integer, // Integer
         Real,    // Real, which may be NaN or infinite
-        Text     // Text, a decimal integer too wide for Integer
+        Text,    // Text, a decimal integer too wide for Integer
+        Hex      // the value text, "0x" or "-0x" and hex digits
     };
     Kind Type = Kind::None;
     qsizetype Length = -1;

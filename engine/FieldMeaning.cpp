@@ -109,6 +109,9 @@ void FieldMeaning::Read_Common(const QJsonObject& entry) {
             Problems.append(QStringLiteral("\"unit\" must be a text that is not empty: read as "
                                            "absent"));
     }
+    Print_Digits = Decimals >= 0 ? Decimals
+                                 : std::min(17, std::max(Scale ? Shortest_Digits(*Scale) : 0,
+                                                         Offset ? Shortest_Digits(*Offset) : 0));
 }
 
 void FieldMeaning::Read_Labels(const QJsonObject& entry) {
@@ -225,13 +228,6 @@ bool FieldMeaning::Is_Empty() const {
 bool FieldMeaning::Has_Value_Keys() const {
     return Kind != Format::Absent || Scale || Offset || Decimals >= 0 || !Unit.isEmpty() ||
            !Labels.isEmpty();
-}
-
-int FieldMeaning::Digits() const {
-    if (Decimals >= 0)
-        return Decimals;
-    return std::min(
-        17, std::max(Scale ? Shortest_Digits(*Scale) : 0, Offset ? Shortest_Digits(*Offset) : 0));
 }
 
 const QString* FieldMeaning::Label_Of(qint64 value) const {

@@ -63,8 +63,8 @@ struct FieldMeaning {
     bool Has_Value_Keys() const;
     // The number of digits after the point when a value is printed with the double rule: the
     // decimals, or else the larger number of digits after the point in the shortest forms of the
-    // scale and offset.
-    int Digits() const;
+    // scale and offset. Worked out once, when the keys are read.
+    int Digits() const { return Print_Digits; }
 
     // A bit map decides first; then a format, whatever the size (on a variable tail only hex and
     // ascii); then the size: 6, 20 and -1 as without keys, every other size a number. A field
@@ -93,6 +93,7 @@ struct FieldMeaning {
     void Read_Labels(const QJsonObject& entry);
     void Index_Labels();
 
+    int Print_Digits = 0;
     QHash<qint64, QString> Small_Labels; // keys within 64 bits
     QHash<QString, QString> Wide_Labels; // longer keys, looked up by text
 };

@@ -24,6 +24,30 @@ __extension__ typedef unsigned __int128 UInt128;
 
 constexpr double Two_To_63 = 9223372036854775808.0;
 
+// A value text put together in place and copied into the field's own text in one go, so that a
+// field decoded again and again allocates nothing.
+class Text_Builder {
+  public:
+    Text_Builder& operator<<(QStringView text) {
+        Buffer.append(text.utf16(), text.size());
+        return *this;
+    }
+    Text_Builder& operator<<(char16_t c) {
+        Buffer.append(c);
+        return *this;
+    }
+    void Append_Latin1(const char* begin, const char* end) {
+        const qsizetype at = Buffer.size();
+        Buffer.resize(at + (end - begin));
+        std::copy(begin, end, Buffer.data() + at);
+    }
+    qsizetype Size() const { return Buffer.size(); }
+    QStringView View() const { return QStringView(Buffer.constData(), Buffer.size()); }
+
+  private:
+    QVarLengthArray<char16_t, 160> Buffer;
+};
+
 // Whole bytes in the packet text; a trailing odd character is not a byte.
 qint64 Byte_Count(QStringView packet) {
     return packet.size() / 2;
@@ -51,15 +75,29 @@ QVarLengthArray<quint8, 16> Number_Bytes(QStringView packet, qint64 num_byte, qi
 }
 
 // The raw integer R of a field: its bytes read unsigned, then two's complement when signed.
-// Up to 15 significant bytes it is held exactly as a 128-bit integer; wider values as their
-// decimal text and the nearest double.
+// Up to 15 significant bytes it is held exactly as a 128-bit integer; a wider one as its sign and
+// magnitude, whose decimal text is worked out only when something asks for it.
 struct Raw_Integer {
     bool Is_Wide = false;
     bool Negative = false;
     Int128 Value = 0;
-    QString Wide_Decimal;
-    double Wide_Approximation = 0;
-    QVarLengthArray<quint8, 16> Bytes; // as read, most significant first
+    QVarLengthArray<quint8, 16> Bytes;     // as read, most significant first
+    QVarLengthArray<quint8, 16> Magnitude; // |R|, most significant first
+
+    QString Wide_Decimal() const {
+        static constexpr char16_t Digits[] = u"0123456789abcdef";
+        QString hex;
+        hex.reserve(2 * Magnitude.size());
+        for (const quint8 byte : Magnitude)
+            hex.append(QChar(Digits[byte >> 4])).append(QChar(Digits[byte & 0xF]));
+        return (Negative ? QStringLiteral("-") : QString()) + HexText::Unsigned_Decimal(hex);
+    }
+    double Wide_Approximation() const {
+        double value = 0;
+        for (const quint8 byte : Magnitude)
+            value = value * 256 + byte;
+        return Negative ? -value : value;
+    }
 };
 
 Raw_Integer Read_Raw(QStringView packet, qint64 num_byte, qint64 size, bool big_endian,
@@ -67,36 +105,28 @@ Raw_Integer Read_Raw(QStringView packet, qint64 num_byte, qint64 size, bool big_
     Raw_Integer raw;
     raw.Bytes = Number_Bytes(packet, num_byte, size, big_endian);
     raw.Negative = is_signed && size > 0 && (raw.Bytes[0] & 0x80);
-    // The magnitude, most significant byte first: the two's complement negated when negative.
-    QVarLengthArray<quint8, 16> magnitude = raw.Bytes;
+    // The two's complement negated when negative.
+    raw.Magnitude = raw.Bytes;
     if (raw.Negative) {
         unsigned carry = 1;
-        for (qsizetype i = magnitude.size() - 1; i >= 0; --i) {
-            const unsigned sum = quint8(~magnitude[i]) + carry;
-            magnitude[i] = static_cast<quint8>(sum);
+        for (qsizetype i = raw.Magnitude.size() - 1; i >= 0; --i) {
+            const unsigned sum = quint8(~raw.Magnitude[i]) + carry;
+            raw.Magnitude[i] = static_cast<quint8>(sum);
             carry = sum >> 8;
         }
     }
     qsizetype first = 0;
-    while (first < magnitude.size() && magnitude[first] == 0)
+    while (first < raw.Magnitude.size() && raw.Magnitude[first] == 0)
         ++first;
-    if (magnitude.size() - first <= 15) {
-        for (qsizetype i = first; i < magnitude.size(); ++i)
-            raw.Value = (raw.Value << 8) | magnitude[i];
+    if (raw.Magnitude.size() - first <= 15) {
+        for (qsizetype i = first; i < raw.Magnitude.size(); ++i)
+            raw.Value = (raw.Value << 8) | raw.Magnitude[i];
         if (raw.Negative)
             raw.Value = -raw.Value;
         return raw;
     }
     raw.Is_Wide = true;
-    QString hex;
-    for (qsizetype i = first; i < magnitude.size(); ++i) {
-        hex += QString::number(magnitude[i] >> 4, 16) + QString::number(magnitude[i] & 0xF, 16);
-        raw.Wide_Approximation = raw.Wide_Approximation * 256 + magnitude[i];
-    }
-    raw.Wide_Decimal =
-        (raw.Negative ? QStringLiteral("-") : QString()) + HexText::Unsigned_Decimal(hex);
-    if (raw.Negative)
-        raw.Wide_Approximation = -raw.Wide_Approximation;
+    raw.Magnitude.remove(0, first);
     return raw;
 }
 
@@ -105,25 +135,54 @@ bool Fits_64(Int128 value) {
            value <= std::numeric_limits<qint64>::max();
 }
 
-QString Decimal(Int128 value) {
-    char16_t digits[48];
-    char16_t* at = std::end(digits);
+void Append_Decimal(Text_Builder& out, Int128 value) {
+    char digits[48];
+    char* at = std::end(digits);
     UInt128 magnitude = value < 0 ? -static_cast<UInt128>(value) : static_cast<UInt128>(value);
+    // Nearly every value fits 64 bits, whose division is much cheaper.
+    for (; magnitude > std::numeric_limits<quint64>::max(); magnitude /= 10)
+        *--at = static_cast<char>('0' + int(magnitude % 10));
+    quint64 small = static_cast<quint64>(magnitude);
     do {
-        *--at = static_cast<char16_t>(u'0' + int(magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
+        *--at = static_cast<char>('0' + int(small % 10));
+        small /= 10;
+    } while (small != 0);
     if (value < 0)
-        *--at = u'-';
-    return QString(reinterpret_cast<const QChar*>(at), std::end(digits) - at);
+        *--at = '-';
+    out.Append_Latin1(at, std::end(digits));
 }
 
 QString Decimal(const Raw_Integer& raw) {
-    return raw.Is_Wide ? raw.Wide_Decimal : Decimal(raw.Value);
+    if (raw.Is_Wide)
+        return raw.Wide_Decimal();
+    Text_Builder text;
+    Append_Decimal(text, raw.Value);
+    return text.View().toString();
+}
+
+// A double as "%.*f" prints it (to_chars with a precision is specified to), but never "-0.00"
+// for a value that rounds to zero; "nan", "inf" and "-inf" for the others.
+void Append_Fixed(Text_Builder& out, double value, int digits) {
+    if (std::isnan(value))
+        return out.Append_Latin1("nan", "nan" + 3);
+    if (std::isinf(value))
+        return value < 0 ? out.Append_Latin1("-inf", "-inf" + 4)
+                         : out.Append_Latin1("inf", "inf" + 3);
+    // The widest double, 1.8e308, has 309 digits before the point.
+    char text[340];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, digits);
+    if (error != std::errc())
+        return;
+    const char* start = text;
+    if (*start == '-' && std::all_of(start + 1, static_cast<const char*>(end),
+                                     [](char c) { return c == '0' || c == '.'; }))
+        ++start;
+    out.Append_Latin1(start, end);
 }
 
 double Approximation(const Raw_Integer& raw) {
-    return raw.Is_Wide ? raw.Wide_Approximation : static_cast<double>(raw.Value);
+    return raw.Is_Wide ? raw.Wide_Approximation() : static_cast<double>(raw.Value);
 }
 
 void Set_Integer(FieldNumber& number, const Raw_Integer& raw) {
@@ -178,21 +237,20 @@ double Scaled(const FieldMeaning& meaning, double raw) {
 }
 
 // The number text of a value, then its unit; the number is the text before the unit.
-void Put_Number_Text(DecodedField& field, const FieldMeaning& meaning, const QString& text,
+void Put_Number_Text(DecodedField& field, const FieldMeaning& meaning, Text_Builder& text,
                      bool finite, double value) {
     if (finite) {
         field.Number.Type = FieldNumber::Kind::Prefix;
-        field.Number.Length = text.size();
+        field.Number.Length = text.Size();
     } else {
         field.Number.Type = FieldNumber::Kind::Real;
         field.Number.Real = value;
     }
-    if (meaning.Unit.isEmpty()) {
-        Assign_Text(field.Value, text);
-        return;
+    if (!meaning.Unit.isEmpty()) {
+        text << u' ' << meaning.Unit;
+        field.Shows_Unit = true;
     }
-    field.Value = text + u' ' + meaning.Unit;
-    field.Shows_Unit = true;
+    Assign_Text(field.Value, text.View());
 }
 
 void Write_Dec(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
@@ -200,51 +258,55 @@ void Write_Dec(DecodedField& field, const FieldMeaning& meaning, const Raw_Integ
         return;
     const bool wide_exact =
         raw.Is_Wide && meaning.Scale.value_or(1) == 1 && meaning.Offset.value_or(0) == 0;
+    Text_Builder text;
     if (const std::optional<Int128> exact = Exact_Scaled(meaning, raw); exact || wide_exact) {
-        QString text = exact ? Decimal(*exact) : raw.Wide_Decimal;
-        if (meaning.Decimals > 0)
-            text += u'.' + QString(meaning.Decimals, u'0');
+        if (exact)
+            Append_Decimal(text, *exact);
+        else
+            text << raw.Wide_Decimal();
+        if (meaning.Decimals > 0) {
+            text << u'.';
+            for (int i = 0; i < meaning.Decimals; ++i)
+                text << u'0';
+        }
         return Put_Number_Text(field, meaning, text, true, 0);
     }
     const double value = Scaled(meaning, Approximation(raw));
-    Put_Number_Text(field, meaning, Fixed_Text(value, meaning.Digits()), std::isfinite(value),
-                    value);
+    Append_Fixed(text, value, meaning.Digits());
+    Put_Number_Text(field, meaning, text, std::isfinite(value), value);
 }
 
+// The number of a hex value is the value text itself, read back by the records: working out a
+// wide value's decimal digits is left to the records that ask for it.
 void Write_Hex(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
     if (Put_Label(field, meaning, raw))
         return;
     // The digits of the value's magnitude, two per byte of the field, leading zeros kept.
-    QVarLengthArray<quint8, 16> digits = raw.Bytes;
-    if (raw.Negative) {
-        unsigned carry = 1;
-        for (qsizetype i = digits.size() - 1; i >= 0; --i) {
-            const unsigned sum = quint8(~digits[i]) + carry;
-            digits[i] = static_cast<quint8>(sum);
-            carry = sum >> 8;
-        }
-    }
+    const qsizetype zeros = raw.Bytes.size() - raw.Magnitude.size();
     static constexpr char16_t Hex_Digits[] = u"0123456789ABCDEF";
-    QString text = raw.Negative ? QStringLiteral("-0x") : QStringLiteral("0x");
-    text.reserve(text.size() + 2 * digits.size());
-    for (const quint8 byte : digits)
-        text.append(QChar(Hex_Digits[byte >> 4])).append(QChar(Hex_Digits[byte & 0xF]));
-    field.Value = text;
-    Set_Integer(field.Number, raw);
+    Text_Builder text;
+    if (raw.Negative)
+        text << u'-';
+    text << u'0' << u'x';
+    for (qsizetype i = 0; i < zeros; ++i)
+        text << u'0' << u'0';
+    for (const quint8 byte : raw.Magnitude)
+        text << Hex_Digits[byte >> 4] << Hex_Digits[byte & 0xF];
+    Assign_Text(field.Value, text.View());
+    field.Number.Type = FieldNumber::Kind::Hex;
 }
 
 // The shortest positional text that reads back as the same value in its own precision.
-template <typename Real> QString Shortest_Text(Real value) {
-    if (std::isnan(value))
-        return QStringLiteral("nan");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
+template <typename Real> void Append_Shortest(Text_Builder& out, Real value) {
+    if (std::isnan(value) || std::isinf(value))
+        return Append_Fixed(out, value, 0);
     if (value == 0)
-        return QStringLiteral("0"); // also for -0
+        return out.Append_Latin1("0", "0" + 1); // also for -0
     char text[400];
     const auto [end, error] =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-    return error == std::errc() ? QString::fromLatin1(text, end - text) : QString();
+    if (error == std::errc())
+        out.Append_Latin1(text, end);
 }
 
 void Write_Float(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
@@ -255,20 +317,22 @@ void Write_Float(DecodedField& field, const FieldMeaning& meaning, const Raw_Int
     for (const quint8 byte : raw.Bytes)
         bits = (bits << 8) | byte;
     double value = 0;
-    QString text;
+    float single = 0;
     if (size == 4) {
-        float single = 0;
         const quint32 bits32 = static_cast<quint32>(bits);
         std::memcpy(&single, &bits32, sizeof single);
         value = single;
-        text = Shortest_Text(single);
     } else {
         std::memcpy(&value, &bits, sizeof value);
-        text = Shortest_Text(value);
     }
+    Text_Builder text;
     if (meaning.Scale || meaning.Offset || meaning.Decimals >= 0) {
         value = Scaled(meaning, value);
-        text = Fixed_Text(value, meaning.Digits());
+        Append_Fixed(text, value, meaning.Digits());
+    } else if (size == 4) {
+        Append_Shortest(text, single);
+    } else {
+        Append_Shortest(text, value);
     }
     Put_Number_Text(field, meaning, text, std::isfinite(value), value);
 }
@@ -291,62 +355,52 @@ void Write_Ascii(DecodedField& field, QStringView packet, qint64 num_byte, qint6
     field.Value = text;
 }
 
+void Put_Date(DecodedField& field, qint64 second) {
+    char16_t text[ResultRenderer::Time_Length];
+    Assign_Text(field.Value, QStringView(text, ResultRenderer::Write_Time_Of(text, second)));
+    field.Is_Date = true;
+}
+
+// Seconds printed as a date from year 1 to 9999, and as their number outside.
 void Write_Time(DecodedField& field, const FieldMeaning& meaning, const Raw_Integer& raw) {
+    Text_Builder text;
     if (const std::optional<Int128> exact = Exact_Scaled(meaning, raw)) {
         if (Fits_64(*exact) && ResultRenderer::Is_Date_Second(static_cast<qint64>(*exact))) {
-            const qint64 seconds = static_cast<qint64>(*exact);
-            field.Value = ResultRenderer::Time_Text_Of(seconds);
-            field.Is_Date = true;
             field.Number.Type = FieldNumber::Kind::Integer;
-            field.Number.Integer = seconds;
-            return;
+            field.Number.Integer = static_cast<qint64>(*exact);
+            return Put_Date(field, field.Number.Integer);
         }
-        field.Value = Decimal(*exact);
+        Append_Decimal(text, *exact);
         field.Number.Type = FieldNumber::Kind::Prefix;
-        return;
+        return Assign_Text(field.Value, text.View());
     }
     const double seconds = Scaled(meaning, Approximation(raw));
     const double whole = std::floor(seconds);
     if (std::isfinite(seconds) && whole >= double(ResultRenderer::First_Date_Second) &&
         whole <= double(ResultRenderer::Last_Date_Second)) {
-        field.Value = ResultRenderer::Time_Text_Of(static_cast<qint64>(whole));
-        field.Is_Date = true;
         field.Number.Type = FieldNumber::Kind::Real;
         field.Number.Real = seconds;
-        return;
+        return Put_Date(field, static_cast<qint64>(whole));
     }
-    field.Value = Fixed_Text(seconds, meaning.Digits());
+    Append_Fixed(text, seconds, meaning.Digits());
     if (std::isfinite(seconds)) {
         field.Number.Type = FieldNumber::Kind::Prefix;
     } else {
         field.Number.Type = FieldNumber::Kind::Real;
         field.Number.Real = seconds;
     }
+    Assign_Text(field.Value, text.View());
 }
 
 void Write_Tail_Hex(DecodedField& field, QStringView tail) {
-    QString text = QStringLiteral("0x") + tail.toString().toUpper();
-    field.Value = text;
+    Text_Builder text;
+    text << u'0' << u'x';
+    for (const QChar c : tail)
+        text << (c >= u'a' && c <= u'z' ? char16_t(c.unicode() - 32) : c.unicode());
+    Assign_Text(field.Value, text.View());
 }
 
 } // namespace
-
-QString Fixed_Text(double value, int digits) {
-    if (std::isnan(value))
-        return QStringLiteral("nan");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
-    // The widest double, 1.8e308, prints 309 digits before the point.
-    char text[340];
-    const int length = std::snprintf(text, sizeof text, "%.*f", digits, value);
-    if (length <= 0 || length >= int(sizeof text))
-        return QString();
-    QString result = QString::fromLatin1(text, length);
-    if (result.startsWith(u'-') && std::all_of(result.cbegin() + 1, result.cend(),
-                                               [](QChar c) { return c == u'0' || c == u'.'; }))
-        result.remove(0, 1);
-    return result;
-}
 
 void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
            qint64 tail_start) {
@@ -391,7 +445,9 @@ void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned 
         field.Value = *label;
         field.Is_Label = true;
     } else if (meaning.Kind == FieldMeaning::Format::Dec) {
-        field.Value = QString::number(group);
+        Text_Builder text;
+        Append_Decimal(text, group);
+        Assign_Text(field.Value, text.View());
     } else {
         Assign_Text(field.Value, bits);
     }

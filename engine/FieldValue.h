@@ -21,8 +21,4 @@ void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
 void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group,
                      QStringView bits);
 
-// A double as "%.*f" prints it, but never "-0.00" for a value that rounds to zero; "nan", "inf"
-// and "-inf" for the others.
-QString Fixed_Text(double value, int digits);
-
 } // namespace FieldValue

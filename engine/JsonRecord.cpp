@@ -53,6 +53,15 @@ void Put_Hex(Utf8Writer& out, QStringView hex, bool digits_only) {
     out.Advance(hex.size() + 2);
 }
 
+// A hex value text, "0x..." or "-0x...", as a decimal number.
+void Put_Hex_Number(Utf8Writer& out, QStringView value) {
+    const bool negative = value.startsWith(u'-');
+    const QStringView digits = value.sliced(negative ? 3 : 2);
+    if (negative)
+        out.Put('-');
+    out.Put_Text(HexText::Unsigned_Decimal(digits));
+}
+
 const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldLine>& made) {
     // A field made by hand has no line yet: it is worked out from its name here.
     return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
@@ -63,6 +72,8 @@ void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& li
     out.Put_Literal(",\"number\":");
     if (!JsonRecord::Put_Number(out, field))
         out.Put_Literal("null");
+    if (!field.Shows_Unit && !field.Is_Label) // nearly every field: one piece
+        return out.Put_Literal(",\"unit\":null,\"label\":null");
     out.Put_Literal(",\"unit\":");
     if (field.Shows_Unit)
         out.Put(line.Unit_Json);
@@ -176,6 +187,9 @@ bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non
     case FieldNumber::Kind::Text:
         out.Put_Text(number.Text);
         return true;
+    case FieldNumber::Kind::Hex:
+        Put_Hex_Number(out, field.Value);
+        return true;
     case FieldNumber::Kind::Real:
         break;
     }
@@ -185,8 +199,8 @@ bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non
         out.Put_Text(std::isnan(number.Real) ? u"nan" : number.Real < 0 ? u"-inf" : u"inf");
         return true;
     }
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, number.Real);
+    char text[64]; // the longest shortest form of a double is 24 characters
+    const auto [end, error] = std::to_chars(text, text + 32, number.Real);
     out.Put(QByteArrayView(text, error == std::errc() ? end - text : 0));
     return true;
 }

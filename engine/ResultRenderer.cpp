@@ -72,11 +72,9 @@ char* Put_Clock(char* at, std::int64_t second_of_day) {
 
 namespace {
 
-void Put_Moment(Utf8Writer& out, const Moment& moment) {
+// "dd.MM.yyyy - hh:mm:ss(UTC+0)", 28 characters; returns the position after them.
+char* Write_Moment(char* at, const Moment& moment) {
     static constexpr char Trailer[] = "(UTC+0)";
-    out.Reserve(21 + sizeof Trailer);
-    char* at = out.Cursor();
-    char* const start = at;
     at = Put_Digits(at, moment.Day, 2);
     *at++ = '.';
     at = Put_Digits(at, moment.Month, 2);
@@ -84,8 +82,12 @@ void Put_Moment(Utf8Writer& out, const Moment& moment) {
     at = Put_Digits(at, moment.Year, 4);
     at = std::copy_n(" - ", 3, at);
     at = Put_Clock(at, moment.Second_Of_Day);
-    at = std::copy_n(Trailer, sizeof Trailer - 1, at);
-    out.Advance(at - start);
+    return std::copy_n(Trailer, sizeof Trailer - 1, at);
+}
+
+void Put_Moment(Utf8Writer& out, const Moment& moment) {
+    out.Reserve(Time_Length);
+    out.Advance(Write_Moment(out.Cursor(), moment) - out.Cursor());
 }
 
 void Put_Iso_Moment(Utf8Writer& out, const Moment& moment) {
@@ -127,13 +129,10 @@ void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds) {
     Put_Iso_Moment(out, Moment_Of(std::int64_t(seconds)));
 }
 
-QString Time_Text_Of(qint64 seconds) {
-    QByteArray text;
-    {
-        Utf8Writer out(text);
-        Put_Time_Of(out, seconds);
-    }
-    return QString::fromLatin1(text);
+char16_t* Write_Time_Of(char16_t* out, qint64 seconds) {
+    char text[Time_Length];
+    const char* const end = Write_Moment(text, Moment_Of(std::int64_t(seconds)));
+    return std::copy(static_cast<const char*>(text), end, out);
 }
 
 QString Render_Time(QStringView value) {

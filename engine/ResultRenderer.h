@@ -30,6 +30,9 @@ inline constexpr qint64 Last_Date_Second = 253402300799;  // 9999-12-31T23:59:59
 bool Is_Date_Second(qint64 seconds);
 void Put_Time_Of(Utf8Writer& out, qint64 seconds);
 void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds);
-QString Time_Text_Of(qint64 seconds);
+// The date as text into `out`, which has room for Time_Length characters; returns the position
+// after it.
+inline constexpr int Time_Length = 28;
+char16_t* Write_Time_Of(char16_t* out, qint64 seconds);
 
 } // namespace ResultRenderer

@@ -5,13 +5,33 @@
 
 namespace SamplePackets {
 
-bool Write_Workspace(const QString& dir) {
+namespace {
+
+const QByteArray Meaning_Template = R"({"packet_data": [
+  {"packet_type": -1, "name": "Other", "total_size": 30, "min_size": 2, "data": [
+    {"num_byte": 1, "size": -1, "name": "Payload", "format": "hex"}]},
+  {"packet_type": 1, "name": "Telemetry", "total_size": 8, "data": [
+    {"num_byte": 1, "size": 4, "name": "Time", "format": "time", "signed": false},
+    {"num_byte": 5, "size": 2, "name": "Temperature", "scale": 0.1, "unit": "°C"},
+    {"num_byte": 7, "size": 1, "name": "Status", "order": "le", "bitmap": [
+      {"num_bit": 0, "size": 1, "name": "Alarm", "enum": {"0": "нет", "1": "да"}},
+      {"num_bit": 1, "size": 2, "name": "Mode", "format": "dec"}]}]},
+  {"packet_type": [{"T": 2, "name": "BeaconA"}, {"T": 3, "name": "BeaconB"}],
+   "total_size": 21, "data": [{"num_byte": 1, "size": 20, "name": "Beacon", "format": "hex",
+   "order": "be"}]}]})";
+
+} // namespace
+
+bool Write_Workspace(const QString& dir, bool meanings) {
     if (!QDir(dir).mkpath(QStringLiteral("Device")))
         return false;
     QFile conf(dir + QStringLiteral("/Dev.conf"));
     const QString json = dir + QStringLiteral("/Device/sensor1.json");
+    QFile::remove(json);
+    QFile keyed(json);
     return conf.open(QIODevice::WriteOnly) && conf.write("[Dev]\nSensor-1=sensor1.json\n") > 0 &&
-           (QFile::exists(json) || QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), json));
+           (meanings ? keyed.open(QIODevice::WriteOnly) && keyed.write(Meaning_Template) > 0
+                     : QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), json));
 }
 
 namespace {
