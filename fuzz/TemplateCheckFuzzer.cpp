@@ -1,8 +1,11 @@
 // Fuzzes the template linter behind `kivo-decode --check` with arbitrary bytes taken as a
-// template document.
+// template document, and decodes a packet made of the same bytes with it, whatever its fields'
+// meaning keys say.
 
 #include "DeviceTemplateFile.h"
 #include "FuzzRequire.h"
+#include "JsonRecord.h"
+#include "PacketDecoder.h"
 #include "TemplateLinter.h"
 
 #include <QByteArray>
@@ -31,5 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(file.Is_Valid_Document() || document_reported,
             "a document that is not a template file is reported");
     Require(TemplateLinter::Lint(document) == findings, "the linter is deterministic");
+
+    const QString packet = QString::fromLatin1(document.left(40).toHex());
+    const DecodedPacket decoded =
+        PacketDecoder(QStringLiteral("fuzz.json"), [](const UserMessage&) {
+        }).Parse_Packet(file, packet);
+    for (const DecodedField& field : decoded)
+        Require(!field.Is_In_Packet() || 2 * (qint64(field.Offset) + field.Size) <= packet.size(),
+                "a field's bytes lie inside the packet");
+    PacketConversion::Result result;
+    result.State = decoded.isEmpty() ? PacketConversion::Outcome::Not_Decoded
+                                     : PacketConversion::Outcome::Decoded;
+    result.Hex_Text = packet;
+    result.Packet = decoded;
+    const QByteArray record = JsonRecord::Of(QStringLiteral("D"), packet, result);
+    Require(record.startsWith('{') && record.endsWith('}'), "a record is one JSON object");
     return 0;
 }
