@@ -213,7 +213,7 @@ void PacketBuilder::Build_Widgets() {
 // the bottom line.
 void PacketBuilder::Add_Sample_Widgets() {
     Edit_Packet_Example = new QLineEdit(this);
-    Edit_Packet_Example->setGeometry(110, 420, 611, 24);
+    Edit_Packet_Example->setGeometry(115, 420, 606, 24);
     Edit_Packet_Example->setPlaceholderText(
         QStringLiteral("hex или base64: каждое поле покажет своё значение"));
     Edit_Packet_Example->setMaxLength(std::numeric_limits<int>::max());
