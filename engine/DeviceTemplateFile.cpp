@@ -28,7 +28,9 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     // A unit shows only after a number; a field with keys that make its value is no date by name.
     const bool shows_unit =
         field.Rule == FieldMeaning::Rule::Dec || field.Rule == FieldMeaning::Rule::Float;
-    field.Line = FieldLine::Of(field.Name, !field.Meaning.Has_Value_Keys(),
+    // Only a field read by size alone is a date by its name; the time rule makes its own date.
+    field.Line = FieldLine::Of(field.Name, field.Rule == FieldMeaning::Rule::Number ||
+                                               field.Rule == FieldMeaning::Rule::Bitmap,
                                shows_unit ? field.Meaning.Unit : QString());
     return field;
 }

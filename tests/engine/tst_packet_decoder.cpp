@@ -3,6 +3,7 @@
 #include "DeviceTemplateFile.h"
 #include "JsonRecord.h"
 #include "PacketDecoder.h"
+#include "ResultRenderer.h"
 #include "Utf8Writer.h"
 #include "TestTable.h"
 
@@ -320,6 +321,9 @@ class PacketDecoderTest : public QObject {
         const DecodedField& field = decoded.last();
         const bool bits = c[1].contains(u"bitmap"_qs);
         QCOMPARE(bits ? field.Name.mid(3) + u'=' + field.Value : field.Value, c[3]);
+        QByteArray pane; // which shows the value as it is
+        ResultRenderer::Append_Result(pane, "D", decoded);
+        QVERIFY(pane.contains(": --- " + field.Value.toUtf8() + '\n'));
         QByteArray number;
         {
             Utf8Writer out(number);
