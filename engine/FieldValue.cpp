@@ -41,6 +41,9 @@ class Text_Builder {
         Buffer.resize(at + (end - begin));
         std::copy(begin, end, Buffer.data() + at);
     }
+    template <std::size_t Size> void Append_Literal(const char (&text)[Size]) {
+        Append_Latin1(text, text + Size - 1);
+    }
     qsizetype Size() const { return Buffer.size(); }
     QStringView View() const { return QStringView(Buffer.constData(), Buffer.size()); }
 
@@ -164,10 +167,9 @@ QString Decimal(const Raw_Integer& raw) {
 // for a value that rounds to zero; "nan", "inf" and "-inf" for the others.
 void Append_Fixed(Text_Builder& out, double value, int digits) {
     if (std::isnan(value))
-        return out.Append_Latin1("nan", "nan" + 3);
+        return out.Append_Literal("nan");
     if (std::isinf(value))
-        return value < 0 ? out.Append_Latin1("-inf", "-inf" + 4)
-                         : out.Append_Latin1("inf", "inf" + 3);
+        return value < 0 ? out.Append_Literal("-inf") : out.Append_Literal("inf");
     // The widest double, 1.8e308, has 309 digits before the point.
     char text[340];
     const auto [end, error] =
@@ -301,7 +303,7 @@ template <typename Real> void Append_Shortest(Text_Builder& out, Real value) {
     if (std::isnan(value) || std::isinf(value))
         return Append_Fixed(out, value, 0);
     if (value == 0)
-        return out.Append_Latin1("0", "0" + 1); // also for -0
+        return out.Append_Literal("0"); // also for -0
     char text[400];
     const auto [end, error] =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
