@@ -17,6 +17,8 @@ namespace FieldValue {
 
 namespace {
 
+using HexText::Byte_Count;
+using HexText::Lies_Inside;
 using Rule = FieldMeaning::Rule;
 // 128-bit integers hold every product of a 64-bit value and a 64-bit scale exactly.
 __extension__ typedef __int128 Int128;
@@ -50,15 +52,6 @@ class Text_Builder {
   private:
     QVarLengthArray<char16_t, 160> Buffer;
 };
-
-// Whole bytes in the packet text; a trailing odd character is not a byte.
-qint64 Byte_Count(QStringView packet) {
-    return packet.size() / 2;
-}
-
-bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
-    return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
-}
 
 // The field's bytes in the order of its number, most significant first: reversed for "le". A
 // character that is not hexadecimal makes every byte 0.

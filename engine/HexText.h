@@ -45,6 +45,16 @@ inline char16_t* Put_Lower_Hex(char16_t* out, unsigned byte) {
     return out + 2;
 }
 
+// Whole bytes in the packet text; a trailing odd character is not a byte.
+inline qint64 Byte_Count(QStringView packet) {
+    return packet.size() / 2;
+}
+
+// Whether the bytes [num_byte, num_byte + size) lie wholly inside the packet.
+inline bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
+    return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
+}
+
 // The type byte: the first two characters, both hexadecimal digits; anything else gives 0.
 int Type_Byte(QStringView packet);
 

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <limits>
 
+using HexText::Byte_Count;
 using HexText::Byte_Value;
+using HexText::Lies_Inside;
 
 namespace {
 
@@ -30,15 +32,6 @@ const Own_Field& Type_Field() {
 const Own_Field& Error_Field() {
     static const Own_Field field(QStringLiteral("ERROR"));
     return field;
-}
-
-// Whole bytes in the packet text; a trailing odd character is not a byte.
-qint64 Byte_Count(QStringView packet) {
-    return packet.size() / 2;
-}
-
-bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
-    return num_byte >= 0 && size <= Byte_Count(packet) - num_byte;
 }
 
 // Records the bytes a value was read from. An empty range, or one that does not lie wholly inside
