@@ -345,9 +345,9 @@ void PacketBuilder::Own_File(const QString& file_name) {
     Own_Files.insert(file_name);
 }
 
-// A save lands whole or not at all. Dev.conf's new content is made and checked first (a device
-// name it would alter is refused there), the template goes to disk next, and Dev.conf is written
-// only then; should that fail, the template file puts the old template (or none) back.
+// A save lands whole or not at all. Every question comes first; only then is Dev.conf read,
+// changed and written, under its lock and together with the template file, so that nothing
+// registered while a question was open is lost.
 void PacketBuilder::Save_Packet_Parser() {
     const QString file_name = Edit_File_Name->text();
     const QString device_name = Edit_Device_Name->text();
@@ -356,35 +356,38 @@ void PacketBuilder::Save_Packet_Parser() {
                   QStringLiteral("Незавние устройтсва или файла пустое.")});
         return;
     }
-    const std::optional<QByteArray> registry = DeviceRegistry::With_Device(
-        device_name, QStringLiteral("%1.json").arg(file_name), Reporter);
-    if (!registry || !May_Write(file_name, device_name))
+    if (!DeviceRegistry::Check_Name(device_name, Reporter) || !May_Write(file_name, device_name))
         return;
-    SafeFile template_file(Template_Path(file_name));
-    if (!template_file.Replace(
-            QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented))) {
-        Reporter(template_file.Failure_Message());
+    const DeviceRegistry::Companion template_file{
+        Template_Path(file_name), QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented)};
+    if (!DeviceRegistry::Change(device_name, QStringLiteral("%1.json").arg(file_name), Reporter,
+                                template_file))
         return;
-    }
-    if (!DeviceRegistry::Write(*registry, Reporter))
-        return;
-    template_file.Keep();
     Own_File(file_name);
     Reporter({MessageIcon::Information, QStringLiteral("Готово"),
               QStringLiteral("JSON файл сохранен!")});
 }
 
-// A template file this window neither saved nor opened is replaced only when the user agrees;
-// the question names the other devices that use the file.
+// A device registered with another file is moved to this one only when the user agrees. A
+// template file is replaced without asking only when this window saved or opened it and no other
+// device uses it; the question names those devices. A registry that cannot be read asks nothing
+// here: the save itself reports it.
 bool PacketBuilder::May_Write(const QString& file_name, const QString& device_name) const {
-    const QString path = Template_Path(file_name);
-    if (Own_Files.contains(file_name) || !QFileInfo(path).isFile())
-        return true;
+    const QString registered = file_name + QStringLiteral(".json");
+    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read();
     QStringList users;
-    for (const DeviceRegistry::Device& device : DeviceRegistry::Read()) {
-        if (device.File_Name == file_name + QStringLiteral(".json") && device.Name != device_name)
+    for (const DeviceRegistry::Device& device : devices) {
+        if (device.Name == device_name && device.File_Name != registered &&
+            !Ask(QStringLiteral("Подтверждение"),
+                 QStringLiteral("Устройство «%1» уже зарегистрировано с файлом %2. Заменить?")
+                     .arg(device_name, device.File_Name)))
+            return false;
+        if (device.File_Name == registered && device.Name != device_name)
             users.append(QStringLiteral("«%1»").arg(device.Name));
     }
+    const QString path = Template_Path(file_name);
+    if (!QFileInfo(path).isFile() || (Own_Files.contains(file_name) && users.isEmpty()))
+        return true;
     const QString used = users.isEmpty()
                              ? QString()
                              : QStringLiteral(" и используется %1 %2")
@@ -422,7 +425,8 @@ void PacketBuilder::Open_Template() {
         return;
     QStringList devices;
     if (Take_File_Name(path)) {
-        for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
+        for (const DeviceRegistry::Device& device :
+             DeviceRegistry::Read(QStringLiteral("Dev.conf"), Reporter))
             if (device.File_Name == Edit_File_Name->text() + QStringLiteral(".json"))
                 devices.append(device.Name);
     }
@@ -436,7 +440,10 @@ bool PacketBuilder::Load_Template(const QString& path) {
     const QString shown = QDir::current().relativeFilePath(path);
     const SafeFile::Contents file = SafeFile::Read(path);
     if (file.Failed != SafeFile::ReadFailure::None) {
-        Reporter(PacketDecoder::Load_Failure_Message(file.Failed, shown));
+        // The reason (not a regular file, no permission...) on a line of its own.
+        Reporter(file.Failed == SafeFile::ReadFailure::Cannot_Open
+                     ? SafeFile::Open_Failure_Message(shown, file.Reason)
+                     : PacketDecoder::Load_Failure_Message(file.Failed, shown));
         return false;
     }
     const TemplateRows::Loaded loaded = TemplateRows::From_Json(file.Bytes);

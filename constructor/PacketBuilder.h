@@ -49,7 +49,7 @@ class PacketBuilder : public QWidget {
     // the file cannot be read or is not JSON.
     bool Open_Device_Template(const QString& device_name, const QString& file_name);
     // Lets this window save over Device/<file_name>.json (file_name as typed, without ".json")
-    // without asking: it saved or opened that file itself.
+    // without asking, as long as no other device uses that file: it saved or opened it itself.
     void Own_File(const QString& file_name);
 
   Q_SIGNALS:
@@ -117,8 +117,8 @@ class PacketBuilder : public QWidget {
     int Next_Byte_Number = 0;                       // byte number of the next new byte field
 
     // Every message of this window goes out through Reporter (message boxes), every yes-or-no
-    // question (replace a template file it did not write itself, or the tree with an opened
-    // file) through Ask.
+    // question (move a device to another file, replace a template file another device uses or
+    // this window did not write, replace the tree with an opened file) through Ask.
     MessageReporter Reporter;
     Question Ask;
     QSet<QString> Own_Files; // file names this window may save over without asking

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 
 #include <filesystem>
 #include <system_error>
@@ -55,14 +54,23 @@ QString Resolved(const QString& path) {
 
 // Writes all of the content, or returns the reason it could not. A write may stop short (at a size
 // limit, say) without an error; the next one then fails with the reason.
-QString Write_All(QSaveFile& file, const QByteArray& content) {
+QString Write_All(QFile& file, const QByteArray& content) {
     for (qint64 written = 0; written < content.size();) {
         const qint64 step = file.write(content.constData() + written, content.size() - written);
         if (step <= 0)
             return file.errorString();
         written += step;
     }
+#ifdef Q_OS_UNIX
+    // On the disk before it is renamed into place, so that no crash leaves an empty file there.
+    if (::fsync(file.handle()) != 0)
+        return qt_error_string(errno);
+#endif
     return QString();
+}
+
+QString Too_Large_Reason() {
+    return QStringLiteral("File too large: more than %1 MiB").arg(SafeFile::Max_Read_Size >> 20);
 }
 
 std::filesystem::path Native(const QString& path) {
@@ -78,7 +86,7 @@ SafeFile::Contents SafeFile::Read(const QString& path) {
                 ReadFailure::Cannot_Open,
                 info.exists() ? Not_Regular : QStringLiteral("No such file or directory")};
     if (info.size() > Max_Read_Size)
-        return {{}, ReadFailure::Too_Large, {}};
+        return {{}, ReadFailure::Too_Large, Too_Large_Reason()};
     QFile file(path);
     const QString reason = Open_Regular(file);
     if (!reason.isEmpty())
@@ -96,7 +104,7 @@ SafeFile::Contents SafeFile::Read(const QString& path) {
     if (file.error() != QFileDevice::NoError)
         return {{}, ReadFailure::Cannot_Open, file.errorString()};
     if (bytes.size() > Max_Read_Size)
-        return {{}, ReadFailure::Too_Large, {}};
+        return {{}, ReadFailure::Too_Large, Too_Large_Reason()};
     return {bytes, ReadFailure::None, {}};
 }
 
@@ -116,69 +124,79 @@ QString SafeFile::Read_Back_Reason() {
     return QStringLiteral("Записанный файл прочитан не таким, каким был записан");
 }
 
-SafeFile::SafeFile(const QString& path) : Path(path), Target(Resolved(path)) {}
+QString SafeFile::Name_Beside(const QString& path, const QString& kind) {
+    return QFileInfo(path).dir().filePath(
+        QStringLiteral(".kivo-%1-%2")
+            .arg(kind)
+            .arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16, QLatin1Char('0')));
+}
+
+SafeFile::SafeFile(const QString& path)
+    : Path(path), Target(Resolved(path)), Scratch(Name_Beside(Target, QStringLiteral("new"))),
+      Backup(Name_Beside(Target, QStringLiteral("backup"))), Had_Old(QFileInfo(Target).exists()) {}
 
 SafeFile::~SafeFile() {
     Undo();
+    std::error_code error;
+    if (Prepared)
+        std::filesystem::remove(Native(Scratch), error);
 }
 
 // The old file keeps a second name until the new one is kept, so that putting it back is one
 // rename and needs no room on the disk. A hard link costs nothing; where the file system has
 // none, a copy does the same.
 bool SafeFile::Keep_Old_Aside() {
-    // A name of its own in the same folder, whatever the length of the file's name.
-    Backup_Path = QFileInfo(Target).dir().filePath(
-        QStringLiteral(".kivo-backup-%1")
-            .arg(qulonglong(QRandomGenerator::global()->generate()), 8, 16, QLatin1Char('0')));
     std::error_code error;
-    std::filesystem::create_hard_link(Native(Target), Native(Backup_Path), error);
+    std::filesystem::create_hard_link(Native(Target), Native(Backup), error);
     if (error) {
         error.clear();
-        std::filesystem::copy_file(Native(Target), Native(Backup_Path), error);
+        std::filesystem::copy_file(Native(Target), Native(Backup), error);
     }
-    if (!error)
-        return true;
-    Backup_Path.clear();
-    return Fail(true, QString::fromLocal8Bit(error.message()));
+    if (error)
+        return Fail(true, QString::fromLocal8Bit(error.message()));
+    Has_Backup = true;
+    return true;
 }
 
 void SafeFile::Drop_Backup() {
     std::error_code error;
-    if (!Backup_Path.isEmpty())
-        std::filesystem::remove(Native(Backup_Path), error);
-    Backup_Path.clear();
+    if (Has_Backup)
+        std::filesystem::remove(Native(Backup), error);
+    Has_Backup = false;
 }
 
-// Unbuffered, so that a failing write (a full disk, a quota, a size limit) fails here: this Qt
-// ignores a failure in the flush inside commit() and renames the short file over the old one.
-bool SafeFile::Replace(const QByteArray& content) {
-    const QFileInfo info(Target);
-    Had_Old = info.exists();
-    if (Had_Old && !info.isFile())
+// Unbuffered, so that a failing write (a full disk, a quota, a size limit) fails here, and read
+// back, since a write that reported no error may still have stored something else.
+bool SafeFile::Prepare(const QByteArray& content) {
+    if (Had_Old && !QFileInfo(Target).isFile())
         return Fail(true, Not_Regular);
+    QFile file(Scratch);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return Fail(true, file.errorString());
+    Prepared = true;
+    if (Had_Old)
+        file.setPermissions(QFileInfo(Target).permissions());
+    const QString reason = Write_All(file, content);
+    file.close();
+    if (!reason.isEmpty())
+        return Fail(false, reason);
+    const Contents written = Read(Scratch);
+    if (written.Failed != ReadFailure::None || written.Bytes != content)
+        return Fail(false, Read_Back_Reason());
+    return true;
+}
+
+bool SafeFile::Commit() {
     if (Had_Old && !Keep_Old_Aside())
         return false;
-    QSaveFile file(Target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    std::error_code error;
+    std::filesystem::rename(Native(Scratch), Native(Target), error);
+    if (error) {
         Drop_Backup();
-        return Fail(true, file.errorString());
+        return Fail(false, QString::fromLocal8Bit(error.message()));
     }
-    const QString reason = Write_All(file, content);
-    if (!reason.isEmpty()) {
-        file.cancelWriting();
-        Drop_Backup();
-        return Fail(false, reason);
-    }
-    if (!file.commit()) {
-        Drop_Backup();
-        return Fail(false, file.errorString());
-    }
+    Prepared = false;
     Replaced = true;
-    const Contents written = Read(Target);
-    if (written.Failed != ReadFailure::None || written.Bytes != content) {
-        Undo();
-        return Fail(false, Read_Back_Reason());
-    }
     return true;
 }
 
@@ -198,9 +216,9 @@ void SafeFile::Undo() {
         std::filesystem::remove(Native(Target), error);
         return;
     }
-    std::filesystem::rename(Native(Backup_Path), Native(Target), error);
+    std::filesystem::rename(Native(Backup), Native(Target), error);
     if (!error)
-        Backup_Path.clear();
+        Has_Backup = false;
 }
 
 UserMessage SafeFile::Failure_Message() const {

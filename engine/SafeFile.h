@@ -30,29 +30,48 @@ class SafeFile {
     // Why a file that was written without error still counts as not written.
     static QString Read_Back_Reason();
 
-    // One file to replace. Until Keep() the old file (or its absence) can be put back; the
-    // destructor puts it back when the replacement was not kept.
+    // One file to replace. Its scratch and backup files get their names here, beside the file
+    // (through any symbolic links), so that every rename stays on one file system and a record of
+    // a save in progress can name them before they exist. Until Keep() the old file (or its
+    // absence) can be put back; the destructor removes the scratch file and puts the old file back
+    // when the replacement was not kept.
     explicit SafeFile(const QString& path);
     ~SafeFile();
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
-    // Writes the content beside the file, checks it and renames it over the file. False when
-    // anything failed: the file is then as it was, and Failure_Message() says why.
-    bool Replace(const QByteArray& content);
+    // Writes the content into the scratch file and reads it back; the file itself is untouched.
+    bool Prepare(const QByteArray& content);
+    // Gives the old file its backup name as well and renames the scratch file over the file.
+    bool Commit();
+    // Both steps. False when anything failed: the file is then as it was, and Failure_Message()
+    // says why.
+    bool Replace(const QByteArray& content) { return Prepare(content) && Commit(); }
     void Keep();
     void Undo();
     UserMessage Failure_Message() const;
+
+    const QString& Target_Path() const { return Target; }
+    const QString& Scratch_Path() const { return Scratch; }
+    const QString& Backup_Path() const { return Backup; }
+    bool Had_Old_File() const { return Had_Old; }
+
+    // A name of its own in the folder, "<folder>/.kivo-<kind>-<random>", whatever the length of
+    // the file's name.
+    static QString Name_Beside(const QString& path, const QString& kind);
 
   private:
     bool Keep_Old_Aside();
     void Drop_Backup();
     bool Fail(bool opening, const QString& reason);
 
-    QString Path;        // as given; messages name it
-    QString Target;      // the file written, symbolic links resolved
-    QString Backup_Path; // the old file's second name while the replacement may be undone
+    QString Path;    // as given; messages name it
+    QString Target;  // the file written, symbolic links resolved
+    QString Scratch; // the new content until it is renamed over Target
+    QString Backup;  // the old file's second name while the replacement may be undone
     bool Had_Old = false;
+    bool Prepared = false;
+    bool Has_Backup = false;
     bool Replaced = false;
     bool Open_Failed = false;
     QString Reason;
