@@ -57,6 +57,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Button_Convert = new QPushButton(QStringLiteral("Конвертировать"), this);
     Button_Convert->setGeometry(550, 470, 111, 24);
 
+    // A save killed part-way is undone before the devices are read.
+    DeviceRegistry::Recover(Message_Box_Reporter());
     Load_Devices();
     Add_Edit_Template_Action();
 
@@ -75,7 +77,8 @@ MainWindow::~MainWindow() {
 
 // Appends the registered devices behind the existing items; the callers decide about clearing.
 void MainWindow::Load_Devices() {
-    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read();
+    const QList<DeviceRegistry::Device> devices =
+        DeviceRegistry::Read(QStringLiteral("Dev.conf"), Message_Box_Reporter());
     QStringList names;
     names.reserve(devices.size());
     for (const DeviceRegistry::Device& device : devices)

@@ -72,9 +72,11 @@ const char* const Description =
     "arguments), input, device, ok, type (the type's name), error, warnings (joined by \"; \"),\n"
     "then one column per field name of the template, in its order across all packet types, first\n"
     "appearance first: bit fields as \"<byte field>.<bit field>\", a field with a unit as\n"
-    "\"<name> (<unit>)\", a name repeated within one packet type as \"<name>#2\", ...; number\n"
-    "cells hold the number without its unit (a bit field the value of its bits), labels the\n"
-    "label, time fields ISO 8601 UTC dates.\n"
+    "\"<name> (<unit>)\"; number cells hold the number without its unit (a bit field the value of\n"
+    "its bits), labels the label, time fields ISO 8601 UTC dates. Every header is unique: one an\n"
+    "earlier column already has (a name repeated within one packet type, a field named like a\n"
+    "fixed column) gets \"#2\", \"#3\", ..., the first number that is still free, so every field\n"
+    "value has a column of its own.\n"
     "\n"
     "--test FILE...: golden files. \"== <device> | <packet>\" starts an entry; its lines starting\n"
     "with \">\" are the expected pane text, line by line, and \"! <title> | <text>\" the expected\n"
@@ -189,8 +191,15 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         return Usage(conflict);
     if (!QFileInfo(Workdir().path()).isDir())
         return Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+    // A save the window was killed in is undone first, and said so once.
+    DeviceRegistry::Recover(
+        [this](const UserMessage& message) {
+            Err.Append_Utf8(QStringLiteral("kivo-decode: %1\n").arg(message.Text));
+        },
+        Workdir().filePath(QStringLiteral("Dev.conf")));
     if (Parser.isSet(Test_Option)) {
-        const bool passed = GoldenFileTest::Run(Workdir(), Parser.positionalArguments(), Out.Text);
+        const bool passed =
+            GoldenFileTest::Run(Workdir(), Parser.positionalArguments(), Out.Text, Message_Line());
         return Finish(passed ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
     }
 
@@ -220,7 +229,7 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
 
     const QDir workdir = Workdir();
     const QList<DeviceRegistry::Device> devices =
-        DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")));
+        DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")), Message_Line());
     QString name = devices.isEmpty() ? QString() : devices.first().Name;
     QString file_name = devices.isEmpty() ? QString() : devices.first().File_Name;
     if (Parser.isSet(Device_Option)) {
@@ -261,6 +270,12 @@ bool DecodeCommand::Open_Inputs() {
         }
     }
     return true;
+}
+
+MessageReporter DecodeCommand::Message_Line() {
+    return [this](const UserMessage& message) {
+        Err.Append_Utf8(message.Title + QStringLiteral(": ") + message.Text + u'\n');
+    };
 }
 
 int DecodeCommand::Check(const TemplateChoice& choice) {
@@ -352,7 +367,17 @@ bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& con
         Err.Append_Utf8(
             QStringLiteral("kivo-decode: cannot read %1\n")
                 .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
-    return !reader.Read_Failed();
+    if (reader.Line_Too_Long()) {
+        ++source.Line;
+        Source = &source;
+        Put_Location();
+        Err.Append_Utf8(QStringLiteral("line longer than %1 MiB: the rest of %2 is not read\n")
+                            .arg(LineReader::Max_Line_Size >> 20)
+                            .arg(input.Name == u"-" ? QStringLiteral("standard input")
+                                                    : input.Name));
+        Source = nullptr;
+    }
+    return !reader.Read_Failed() && !reader.Line_Too_Long();
 }
 
 int DecodeCommand::Run(const QStringList& arguments, int in_fd, int out_fd, int err_fd) {

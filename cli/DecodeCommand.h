@@ -2,6 +2,7 @@
 
 #include "OutputBuffer.h"
 #include "RecordSource.h"
+#include "UserMessage.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -55,6 +56,8 @@ class DecodeCommand {
     // "<file>:<line>: " for a paste read from an input, else nothing.
     void Put_Location();
     int Finish(int status);
+    // Prints a message the window would show in a box as "<title>: <text>".
+    MessageReporter Message_Line();
 
     int In_Fd;
     OutputBuffer Out;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QStringList>
 
+#include "UserMessage.h"
+
 // `kivo-decode --test`: golden files of sample packets with the text the window shows for each.
 // An entry starts with "== <device> | <packet>"; its lines starting with ">" are the output
 // pane's text, line by line, and those starting with "! " the message boxes, as
@@ -13,6 +15,11 @@
 // actual text; the last line counts the entries that passed and failed.
 class GoldenFileTest {
   public:
-    // Appends the report to `out`; true when every entry of every file passed.
-    static bool Run(const QDir& workdir, const QStringList& files, QByteArray& out);
+    // No golden file is longer.
+    static constexpr qint64 Max_File_Size = qint64(64) << 20;
+
+    // Appends the report to `out`; true when every entry of every file passed. A registry that
+    // cannot be read goes to `report`.
+    static bool Run(const QDir& workdir, const QStringList& files, QByteArray& out,
+                    const MessageReporter& report);
 };

@@ -15,9 +15,10 @@ bool LineReader::Fill() {
         End -= Begin;
         Begin = 0;
     }
-    // A line longer than the buffer makes the buffer grow; otherwise it keeps its size.
+    // A line longer than the buffer makes the buffer grow, doubling, up to a block past the
+    // longest line; otherwise it keeps its size.
     if (Buffer.size() - End < Block_Size / 2)
-        Buffer.resize(Buffer.size() + Block_Size);
+        Buffer.resize(std::min(Buffer.size() * 2, Max_Line_Size + 2 * Block_Size));
     if (Before_Wait)
         Before_Wait();
     for (;;) {
@@ -48,6 +49,10 @@ bool LineReader::Next(QByteArrayView& line) {
             consumed = length + 1;
         } else {
             const qsizetype searched_count = End - Begin;
+            if (searched_count > Max_Line_Size) {
+                Too_Long = true;
+                return false;
+            }
             if (!At_End && Fill()) {
                 searched = Begin + searched_count;
                 continue;

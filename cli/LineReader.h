@@ -14,9 +14,14 @@ class LineReader {
     explicit LineReader(int fd, std::function<void()> before_wait = {},
                         qsizetype block_size = 1 << 16);
 
-    // The next line, valid until the next call; false at the end of the input or on a read error.
+    // No line is longer; the buffer never holds much more than one line.
+    static constexpr qsizetype Max_Line_Size = qsizetype(64) << 20;
+
+    // The next line, valid until the next call; false at the end of the input, on a read error,
+    // or at a line longer than Max_Line_Size (an input without line feeds, say).
     bool Next(QByteArrayView& line);
     bool Read_Failed() const { return Failed; }
+    bool Line_Too_Long() const { return Too_Long; }
 
   private:
     // Moves the unread rest to the front and reads one more block after it.
@@ -30,4 +35,5 @@ class LineReader {
     qsizetype End = 0;   // one past the last byte read
     bool At_End = false;
     bool Failed = false;
+    bool Too_Long = false;
 };

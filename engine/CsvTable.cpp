@@ -6,10 +6,11 @@
 #include "Utf8Writer.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace {
 
-const char* const Fixed_Columns = "file,line,input,device,ok,type,error,warnings";
+const QStringList Fixed_Columns{"file", "line", "input", "device", "ok", "type", "error", "warnings"};
 
 } // namespace
 
@@ -22,9 +23,7 @@ CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
         QHash<QString, int> seen;
         std::vector<int>& columns = Field_Columns.emplace_back(1, -1);
         const auto add = [&](const QString& name) {
-            const int repeat = seen[name]++;
-            columns.push_back(
-                Column_For(repeat == 0 ? name : QStringLiteral("%1#%2").arg(name).arg(repeat + 1)));
+            columns.push_back(Column_For(name, seen[name]++));
         };
         for (const ByteFieldEntry& field : packet_template.Data) {
             // A number with a unit is headed with it; its cells hold the number alone.
@@ -35,15 +34,33 @@ CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
                 add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()));
         }
     }
+    QStringList wanted = Fixed_Columns;
+    for (const Column& column : Columns)
+        wanted.append(column.Name);
+    Headers = Unique_Headers(wanted);
 }
 
-int CsvTable::Column_For(const QString& name) {
+int CsvTable::Column_For(const QString& name, int repeat) {
     for (qsizetype i = 0; i < Columns.size(); ++i) {
-        if (Columns.at(i).Name == name)
+        if (Columns.at(i).Name == name && Columns.at(i).Repeat == repeat)
             return static_cast<int>(i);
     }
-    Columns.append({name});
+    Columns.append({name, repeat});
     return static_cast<int>(Columns.size() - 1);
+}
+
+QStringList CsvTable::Unique_Headers(const QStringList& wanted) {
+    QSet<QString> taken;
+    QStringList headers;
+    headers.reserve(wanted.size());
+    for (const QString& name : wanted) {
+        QString header = name;
+        for (int number = 2; taken.contains(header); ++number)
+            header = QStringLiteral("%1#%2").arg(name).arg(number);
+        taken.insert(header);
+        headers.append(header);
+    }
+    return headers;
 }
 
 void CsvTable::Put_Cell(Utf8Writer& out, QStringView text) {
@@ -78,10 +95,10 @@ void CsvTable::Put_Value(Utf8Writer& out, const DecodedField& field) {
 
 void CsvTable::Append_Header(QByteArray& bytes) const {
     Utf8Writer out(bytes);
-    out.Put(QByteArrayView(Fixed_Columns));
-    for (const Column& column : Columns) {
-        out.Put(',');
-        Put_Cell(out, column.Name);
+    for (qsizetype i = 0; i < Headers.size(); ++i) {
+        if (i > 0)
+            out.Put(',');
+        Put_Cell(out, Headers.at(i));
     }
     out.Put_Literal("\r\n");
 }

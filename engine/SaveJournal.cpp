@@ -80,7 +80,7 @@ bool SaveJournal::Write(bool done, QString* reason) {
     if (!record.Replace(QJsonDocument(QJsonObject{{Done_Key, done},
                                                   {Files_Key, files},
                                                   {Scratch_Key, scratch}})
-                            .toJson())) {
+                            .toJson(QJsonDocument::Compact))) {
         *reason = record.Failure_Message().Text;
         return false;
     }

@@ -16,6 +16,10 @@ int Read_Int(const QJsonValue& value) {
     return static_cast<int>(number);
 }
 
+bool Reads_Otherwise(const QJsonValue& value) {
+    return !value.isUndefined() && !(value.isDouble() && Read_Int(value) == value.toDouble());
+}
+
 QString Read_Name(const QJsonValue& value) {
     return value.isString() ? value.toString() : QString();
 }

@@ -1,6 +1,7 @@
 #include "TemplateLinter.h"
 
 #include "DeviceTemplateFile.h"
+#include "TemplateJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -196,6 +197,43 @@ void Lint_Selection(const DeviceTemplateFile& file, QList<Finding>& findings) {
     }
 }
 
+// Integer keys whose values the reader takes for 0 although they show something else ("0x15",
+// "2", 1.5, 2147483648, 1e308): each one a finding that names where it is and what it shows.
+void Lint_Numbers(int index, const QJsonObject& json, QList<Finding>& findings) {
+    const auto check = [&](const QJsonObject& object, const QStringList& keys, const QString* field,
+                           const QString& where) {
+        for (const QString& key : keys) {
+            const QJsonValue value = object.value(key);
+            if (!TemplateJson::Reads_Otherwise(value))
+                continue;
+            QString shown = QString::fromUtf8(
+                QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+            const QString text = QStringLiteral("%1\"%2\": %3 reads as 0 (not a whole number "
+                                                "within -2147483648..2147483647)")
+                                     .arg(where, key, shown.sliced(1, shown.size() - 2));
+            findings.append(field ? Field_Finding(index, *field, text)
+                                  : Template_Finding(index, text));
+        }
+    };
+    const QJsonValue type = json.value(QLatin1String("packet_type"));
+    check(json, {QStringLiteral("total_size"), QStringLiteral("min_size")}, nullptr, QString());
+    if (!type.isArray())
+        check(json, {QStringLiteral("packet_type")}, nullptr, QString());
+    const QJsonArray entries = type.toArray();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        check(entries[i].toObject(), {QStringLiteral("T")}, nullptr,
+              QStringLiteral("type entry %1: ").arg(i));
+    for (const QJsonValue& value : json.value(QLatin1String("data")).toArray()) {
+        const QJsonObject field = value.toObject();
+        const QString name = TemplateJson::Read_Name(field.value(QLatin1String("name")));
+        check(field, {QStringLiteral("num_byte"), QStringLiteral("size")}, &name, QString());
+        for (const QJsonValue& bit : field.value(QLatin1String("bitmap")).toArray())
+            check(bit.toObject(), {QStringLiteral("num_bit"), QStringLiteral("size")}, &name,
+                  QStringLiteral("bit field \"%1\": ")
+                      .arg(TemplateJson::Read_Name(bit.toObject().value(QLatin1String("name")))));
+    }
+}
+
 std::optional<Finding> Lint_Document(const QByteArray& document) {
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(document, &error);
@@ -229,6 +267,7 @@ QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) 
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(document);
     for (int index = 0; index < file.Templates().size(); ++index) {
         const PacketTemplate& packet_template = file.Templates().at(index);
+        Lint_Numbers(index, packet_template.Json, findings);
         QList<Byte_Range> ranges;
         for (const ByteFieldEntry& field : packet_template.Data) {
             if (const std::optional<Byte_Range> range =

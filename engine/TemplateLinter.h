@@ -4,7 +4,8 @@
 #include <QList>
 #include <QString>
 
-// Finds the mistakes in a template file that decoding would not report: fields outside the
+// Finds the mistakes in a template file that decoding would not report: integers that read as 0
+// though they show another value (by the reader's own rule), fields outside the
 // packet, overlapping fields, variable tails without `min_size`, bit fields outside the byte,
 // byte-field names that print as bit fields, meaning keys that read as absent or take no part,
 // formats that cannot read the field's size, templates that are never selected, empty elements

@@ -206,7 +206,7 @@ class PacketBuilderTest : public QObject {
         R"(list of one | {"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3} | 4|3|X,Y; | 0 | packet_data[0].packet_type: [{"T":4,"name":"X,Y"}] станет 4;packet_data[0].name: будет добавлено "X,Y")",
         R"(root | !{"version": 2} |  | - | version: будет удалено (2))",
         R"(not JSON | !{"packet_data": [ | 9|0|T; | 0 | I|Ошибка|Файл Device/t.json не является документом JSON: unterminated array (байт 17).)",
-        R"(no file | ! | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json)"});
+        R"(no file | ! | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json;No such file or directory)"});
     }
     // clang-format on
     void opening() {

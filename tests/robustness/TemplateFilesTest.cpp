@@ -187,7 +187,7 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
         QList<TypeRow> rows; // none at times: an empty template
         for (int i = 0, n = Between(0, 4); i < n; ++i)
             rows.append(Add_Random_Row(built, i == 0 && Between(1, 5) == 1));
-        QCOMPARE(built.Save(u"D"_s, file), saved);
+        QCOMPARE(built.Save(file, file), saved);
         // Opened again: the same rows, nothing to warn about, and saved at once (unasked), the
         // same file.
         const QByteArray written = TestWorkspace::Read(u"Device/"_s + file + u".json"_s);
@@ -195,11 +195,11 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
         BuilderDriver opened(&opened_window);
         {
             const ModalBoxes boxes;
-            QVERIFY(opened_window.Open_Device_Template(u"D"_s, file + u".json"_s));
+            QVERIFY(opened_window.Open_Device_Template(file, file + u".json"_s));
             QCOMPARE(boxes.Shown, QStringList());
         }
         QCOMPARE(opened.Tree_Text(), built.Tree_Text());
-        QCOMPARE(opened.Save(u"D"_s, file), saved);
+        QCOMPARE(opened.Save(file, file), saved);
         QCOMPARE(TestWorkspace::Read(u"Device/"_s + file + u".json"_s), written);
 
         for (int sent = 0; sent < (rows.isEmpty() ? 0 : 5); ++sent) {
@@ -261,14 +261,14 @@ void TemplateFilesTest::saving_data() {
         {failed(u"Не удалось открыть файлDevice/new.json\nNo such file or directory"_s)});
     row("a directory in the template's place", registry, none, u"New"_s, 0,
         {failed(u"Не удалось открыть файлDevice/new.json\nNot a regular file"_s)});
-    // The template (some 340 bytes) is the largest file written; settings lock files are some
-    // 100 bytes.
-    row("full disk: new template", registry, none, u"New"_s, 200, {too_large});
-    row("full disk: another device's template", "[Dev]\nOld=new.json\n", "old", u"New"_s, 200,
+    // The template (some 1,040 bytes) is the largest file written; the save's journal and the
+    // lock file are some 350 and 100 bytes.
+    row("full disk: new template", registry, none, u"New"_s, 600, {too_large});
+    row("full disk: another device's template", "[Dev]\nOld=new.json\n", "old", u"New"_s, 600,
         {replace + u" и используется устройством «Old». Заменить его?"_s, too_large});
     // Room for the template and the old Dev.conf, not for the new one.
-    row("full disk: Dev.conf", "[Dev]\nOld=" + QByteArray(400, 'o') + "\n", none, u"New"_s, 418,
-        {failed(u"Не удалось записать файл Dev.conf\n"_s + SafeFile::Read_Back_Reason())});
+    row("full disk: Dev.conf", "[Dev]\nOld=" + QByteArray(1500, 'o') + "\n", none, u"New"_s, 1518,
+        {failed(u"Не удалось записать файл Dev.conf\nFile too large"_s)});
     // Dev.conf is a link into a missing folder: it fails only once the template is written.
     row("Dev.conf fails after a new template", none, none, u"New"_s, 0, {no_conf_dir});
     row("Dev.conf fails after a replaced template", none, "old", u"New"_s, 0,
@@ -299,10 +299,10 @@ void TemplateFilesTest::saving() {
     QVERIFY(!tag.startsWith("Dev.conf fails") || QFile::link(u"missing/Dev.conf"_s, u"Dev.conf"_s));
     QVERIFY(tag != "Device/ missing" || QDir().rmdir(u"Device"_s));
     QVERIFY(tag != "a directory in the template's place" || QDir().mkdir(path));
-    const QStringList files = Entries(u"Device"_s);
+    const QStringList files = Entries(u"Device"_s), root = Entries(u"."_s);
     PacketBuilder window;
     BuilderDriver builder(&window);
-    const QString type_name(200, u'T');
+    const QString type_name(900, u'T');
     QVERIFY(builder.Add(BuilderDriver::Type, {u"1"_s, u"3"_s, type_name}));
 
     rlimit unlimited{};
@@ -322,6 +322,7 @@ void TemplateFilesTest::saving() {
         QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s), before(registry));
         QCOMPARE(TestWorkspace::Read(path), before(old));
         QCOMPARE(Entries(u"Device"_s), files);
+        QCOMPARE(Entries(u"."_s), root); // no lock, journal or scratch file left
         return;
     }
     QStringList registered{device + u'=' + file_name + u".json"_s};
