@@ -8,6 +8,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 // Copies the files and folders under `from` into the existing folder `to`. The copies belong to
@@ -33,6 +36,15 @@ bool Copy_Tree(const QString& from, const QString& to) {
     return true;
 }
 
+// Staging folders of a first start that was interrupted; once the workspace is in place nothing
+// renames them any more.
+void Remove_Leftover_Stagings(const QString& parent) {
+    const QDir folder(parent);
+    for (const QString& name : folder.entryList({QStringLiteral(".workspace-*")},
+                                                QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        QDir(folder.filePath(name)).removeRecursively();
+}
+
 } // namespace
 
 QString UserWorkspace::Location() {
@@ -46,8 +58,10 @@ QString UserWorkspace::Installed_Sample() {
 
 QString UserWorkspace::Prepare(const QString& workspace, const QString& sample) {
     const QFileInfo existing(workspace);
-    if (existing.isDir())
+    if (existing.isDir()) {
+        Remove_Leftover_Stagings(existing.absolutePath());
         return {};
+    }
     if (existing.exists())
         return QStringLiteral("%1 is in the way of the workspace: it is not a folder")
             .arg(workspace);
@@ -60,12 +74,17 @@ QString UserWorkspace::Prepare(const QString& workspace, const QString& sample) 
     QTemporaryDir staging(QDir(parent).filePath(QStringLiteral(".workspace-XXXXXX")));
     if (!staging.isValid() || !Copy_Tree(sample, staging.path()))
         return QStringLiteral("cannot copy the sample workspace %1 into %2").arg(sample, parent);
-    if (QDir().rename(staging.path(), workspace)) {
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(staging.path()).filesystemFilePath(),
+                            existing.filesystemFilePath(), error);
+    if (!error)
         staging.setAutoRemove(false);
+    // Another start may have made it in the meantime; that one is kept.
+    if (!error || QFileInfo(workspace).isDir()) {
+        Remove_Leftover_Stagings(parent);
         return {};
     }
-    // Another start may have made it in the meantime; that one is kept.
-    return QFileInfo(workspace).isDir()
-               ? QString()
-               : QStringLiteral("cannot create the workspace %1").arg(workspace);
+    // A link to nowhere, say, is in the way: the system's reason follows on a line of its own.
+    return QStringLiteral("cannot create the workspace %1\n%2")
+        .arg(workspace, QString::fromLocal8Bit(error.message()));
 }

@@ -402,7 +402,9 @@ bool DeviceRegistry::Change(const QString& device_name, const std::optional<QStr
 }
 
 void DeviceRegistry::Recover(const MessageReporter& report, const QString& conf_path) {
-    if (!QFileInfo::exists(SaveJournal::Path_For(conf_path)))
+    // A lock left by a program that died goes too, once taken.
+    if (!QFileInfo::exists(SaveJournal::Path_For(conf_path)) &&
+        !QFileInfo::exists(conf_path + QStringLiteral(".lock")))
         return;
     QLockFile lock(conf_path + QStringLiteral(".lock"));
     lock.setStaleLockTime(0);

@@ -5,6 +5,11 @@
 #include <QDir>
 #include <QSettings>
 
+#include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 TestWorkspace::TestWorkspace(Contents contents) {
     if (!QDir::setCurrent(Dir.path()) || !QDir().mkdir(u"Device"_qs) ||
         (contents == Sample && !Copy(KIVO_EXAMPLES_DIR "/workspace", Dir.path())))
@@ -35,6 +40,34 @@ QString TestWorkspace::Registry() {
     for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
         entries << device.Name + u'=' + device.File_Name;
     return entries.join(u'|');
+}
+
+namespace {
+int Kill_Step = 0;
+void Kill_At_Step(int step) {
+    if (step == Kill_Step)
+        ::raise(SIGKILL);
+}
+} // namespace
+
+bool TestWorkspace::Save_Killed_At(int step, const QString& device, const QString& file_name,
+                                   const QByteArray& content) {
+    const pid_t child = ::fork();
+    if (child == 0) { // only files are touched here: no event loop, no widgets
+        Kill_Step = step;
+        DeviceRegistry::After_Step = Kill_At_Step;
+        DeviceRegistry::Change(device, file_name, [](const UserMessage&) {},
+                               DeviceRegistry::Companion{u"Device/"_qs + file_name, content});
+        ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGKILL;
+}
+
+QStringList TestWorkspace::Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
+                                  QDir::System);
 }
 
 bool TestWorkspace::Copy(const QString& from, const QString& to) {

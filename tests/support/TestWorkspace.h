@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A temporary working directory, current while the object lives: an empty Device/ folder, or a
@@ -22,6 +23,13 @@ class TestWorkspace {
     static void Register(const QString& device, const QString& file_name);
     // Dev.conf as the program reads it: "device=file" entries joined by "|".
     static QString Registry();
+    // Saves the template content as Device/<file_name> and registers it for the device, the way
+    // the constructor saves, in a child process killed (SIGKILL) right after the given step.
+    // True when the child died there.
+    static bool Save_Killed_At(int step, const QString& device, const QString& file_name,
+                               const QByteArray& content);
+    // The files and folders in a folder, hidden ones included.
+    static QStringList Entries(const QString& folder);
     // The files of `from` copied into `to` (a folder), subfolders included.
     static bool Copy(const QString& from, const QString& to);
 
