@@ -170,6 +170,8 @@ class TemplateFilesTest : public QObject {
     void saved_templates_decode_as_built();
     void saving_data();
     void saving();
+    void racing_a_question_data();
+    void racing_a_question();
     void read_faults_data();
     void read_faults();
 };
@@ -255,6 +257,11 @@ void TemplateFilesTest::saving_data() {
     row("replaced", registry, "old", u"New"_s, 0, {replace + u". Заменить его?"_s, saved});
     row("declined", "[Dev]\nOld=new.json\nElse=new.json\nNew=new.json\n", "old", u"New"_s, 0,
         {replace + u" и используется устройствами «Else», «Old». Заменить его?"_s});
+    const QByteArray two = "[Dev]\nOld=old.json\nNew=old.json\n";
+    const QString repoint =
+        u"Q|Подтверждение|Устройство «New» уже зарегистрировано с файлом old.json. Заменить?"_s;
+    row("re-pointed", two, none, u"New"_s, 0, {repoint, saved});
+    row("declined re-point", two, none, u"New"_s, 0, {repoint});
     row("no file name", registry, none, u"New"_s, 0, {no_name}, QString());
     row("no device name", registry, none, QString(), 0, {no_name});
     row("Device/ missing", registry, none, u"New"_s, 0,
@@ -311,7 +318,7 @@ void TemplateFilesTest::saving() {
     limited.rlim_cur = rlim_t(file_limit);
     ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
     QVERIFY(file_limit == 0 || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-    const QStringList actual = builder.Save(device, file_name, tag == "declined" ? "" : "Да");
+    const QStringList actual = builder.Save(device, file_name, tag.startsWith("declined") ? "" : "Да");
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
     QCOMPARE(actual, shown);
 
@@ -333,8 +340,49 @@ void TemplateFilesTest::saving() {
     QCOMPARE(Decode(file_name + u".json"_s, u"011234"_s), u"Тип пакета = "_s + type_name + u'\n');
     const QString written = file_name + u".json"_s;
     QCOMPARE(Entries(u"Device"_s), files.contains(written) ? files : files + QStringList{written});
-    // The window wrote the file: it saves over it again without asking.
+    // The window wrote the file: it saves over it again without asking, until another device
+    // uses it.
     QCOMPARE(builder.Save(device, file_name), QStringList{shown.last()});
+    TestWorkspace::Register(u"Другое"_s, written);
+    QCOMPARE(builder.Save(device, file_name),
+             QStringList{u"Q|Подтверждение|Файл %1 уже существует и используется устройством "
+                         "«Другое». Заменить его?"_s.arg(path)});
+}
+
+// While a save's question is open, another window saves a device, or a line is added to Dev.conf
+// by hand; the save answered "Да" afterwards keeps that registration, the line byte for byte.
+void TemplateFilesTest::racing_a_question_data() {
+    QTest::addColumn<QByteArray>("meanwhile"); // the line added by hand; null: another save
+    QTest::addColumn<QByteArray>("registry");  // Dev.conf afterwards
+    QTest::newRow("another save") << QByteArray() << QByteArray("B=b.json\n");
+    QTest::newRow("a line added") << QByteArray("Датчик = raw.json ; by hand\n")
+                                  << QByteArray("Датчик = raw.json ; by hand\n");
+}
+
+void TemplateFilesTest::racing_a_question() {
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(QByteArray, registry);
+    QVERIFY(TestWorkspace::Write(u"Dev.conf"_s, "[Dev]\nOther=shared.json\n"));
+    QVERIFY(TestWorkspace::Write(u"Device/shared.json"_s, "old"));
+    PacketBuilder window_a, window_b;
+    BuilderDriver a(&window_a), b(&window_b);
+    a.Set_Names(u"A"_s, u"shared"_s);
+    b.Set_Names(u"B"_s, u"b"_s);
+    ModalBoxes boxes(u"Да"_s);
+    boxes.While_Asking = [&] {
+        QFile file(u"Dev.conf"_s);
+        if (meanwhile.isNull())
+            QMetaObject::invokeMethod(&window_b, "Save_Packet_Parser");
+        else
+            QVERIFY(file.open(QIODevice::Append) && file.write(meanwhile) == meanwhile.size());
+    };
+    a.Press(u"Сохранить"_s);
+    const QString done = u"I|Готово|JSON файл сохранен!"_s;
+    QCOMPARE(boxes.Shown, QStringList({u"Q|Подтверждение|Файл Device/shared.json уже существует и "
+                                       "используется устройством «Other». Заменить его?"_s})
+                              << (meanwhile.isNull() ? QStringList{done, done} : QStringList{done}));
+    QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s),
+             "[Dev]\nOther=shared.json\n" + registry + "A=shared.json\n");
 }
 
 void TemplateFilesTest::read_faults_data() {

@@ -28,10 +28,18 @@ void ModalBoxes::Answer_Active() {
             Fill(dialog);
         return dialog->accept();
     }
-    if (!box || !box->isVisible())
+    if (!box || !box->isVisible() || (box == Asking && While_Asking))
         return;
-    Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' + box->text();
+    if (box != Asking)
+        Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' + box->text();
     const QList<QAbstractButton*> buttons = box->buttons();
+    if (buttons.size() > 1 && While_Asking) {
+        // Run from the question's own event loop, not from this timer's slot, so that the timer
+        // goes on answering the boxes it opens; the question is answered on a later tick.
+        Asking = box;
+        QTimer::singleShot(0, this, [this] { std::exchange(While_Asking, {})(); });
+        return;
+    }
     for (QAbstractButton* button : buttons)
         if (buttons.size() == 1 || button->text() == Answer)
             return button->click();

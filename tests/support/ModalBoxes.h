@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -23,9 +24,14 @@ class ModalBoxes : public QObject {
     QString Pick;
     std::function<void(QDialog*)> Fill;
     QStringList Shown;
+    // Runs once, while the first question is open and before it is answered: what happens
+    // meanwhile elsewhere (another save, an edit of a file).
+    std::function<void()> While_Asking;
 
   private:
     void Answer_Active();
+
+    QPointer<QWidget> Asking; // the question While_Asking runs under, answered afterwards
 
     QTimer Timer;
 };
