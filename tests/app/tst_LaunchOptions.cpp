@@ -50,7 +50,8 @@ class TestLaunchOptions : public QObject {
         QCOMPARE(kept, QStringList{"kivo-parser"} + c[3].split(u' ', Qt::SkipEmptyParts));
     }
 
-    // Made once from the sample, its folder too, with no staging folder left beside it; then the
+    // Made once from the sample, its folder too, with no staging folder left beside it (not even
+    // one an interrupted first start left); then the
     // user's: a second start copies nothing over it. No sample, or a file in its place, is an
     // error.
     void user_workspace() {
@@ -59,6 +60,7 @@ class TestLaunchOptions : public QObject {
                       workspace = home.filePath("share/ws");
         QCOMPARE(UserWorkspace::Prepare(workspace, home.filePath("none")),
                  "the sample workspace is not installed: " + home.filePath("none") + " is missing");
+        QVERIFY(QDir().mkpath(home.filePath("share/.workspace-left/Device")));
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
         for (const char* file : {"/Dev.conf", "/Device/sensor1.json", "/Device/thermometer.json"})
             QCOMPARE(TestWorkspace::Read(workspace + file), TestWorkspace::Read(sample + file));
@@ -72,6 +74,10 @@ class TestLaunchOptions : public QObject {
         QVERIFY(!QFile::exists(workspace + "/Device/beacon.json"));
         QCOMPARE(UserWorkspace::Prepare(workspace + "/Dev.conf", sample),
                  workspace + "/Dev.conf is in the way of the workspace: it is not a folder");
+        // A link to nowhere is in the way too; the system's reason follows the first line.
+        QVERIFY(QFile::link(home.filePath("nowhere"), home.filePath("dangling")));
+        QCOMPARE(UserWorkspace::Prepare(home.filePath("dangling"), sample),
+                 "cannot create the workspace " + home.filePath("dangling") + "\nNot a directory");
     }
 };
 

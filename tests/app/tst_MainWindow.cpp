@@ -23,6 +23,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A time word, "bit" in names (it wins over the time word), a name of two lines (CR LF), a "%1"
@@ -231,6 +233,35 @@ class TestMainWindow : public QObject {
         Convert(window, QString(), "0100F15365FBFF05");
         QCOMPARE(answerer.Shown,
                  (QStringList{"I|Ошибка|Не удалось открыть файлDevice/", Not_Decoded}));
+    }
+
+    // At start a save killed part-way is undone and said so once, before the devices are read;
+    // a Dev.conf that cannot be read is reported at once, with the reason, and lists nothing.
+    void start_up_messages_data() {
+        Add_Rows({"killed save | I|Восстановление|Сохранение было прервано: файлы "
+                  "Device/sensor1.json, Dev.conf возвращены в прежнее состояние.",
+                  "FIFO | I|Ошибка|Не удалось открыть файлDev.conf\nNot a regular file",
+                  "too large | I|Ошибка|Не удалось открыть файлDev.conf\nFile too large: more "
+                  "than 64 MiB"});
+    }
+    void start_up_messages() {
+        const QString tag = QTest::currentDataTag(), box = Row(1)[0];
+        const QByteArray registry = TestWorkspace::Read("Dev.conf");
+        QFile file("Dev.conf");
+        if (tag == "killed save")
+            QVERIFY(TestWorkspace::Save_Killed_At(5, "Новый", "sensor1.json", "{}"));
+        else if (tag == "FIFO")
+            QVERIFY(file.remove() && ::mkfifo("Dev.conf", 0600) == 0);
+        else
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize((qint64(64) << 20) + 1));
+        file.close();
+        for (const QStringList& shown : {QStringList{box}, QStringList()}) {
+            ModalBoxes answerer;
+            MainWindow window;
+            QCOMPARE(answerer.Shown, tag == "killed save" ? shown : QStringList{box});
+            QCOMPARE(window.Combo_Device->count(), tag == "killed save" ? 5 : 0);
+        }
+        QVERIFY(tag != "killed save" || TestWorkspace::Read("Dev.conf") == registry);
     }
 
     // The device the user picked comes back after a restart and after a constructor visit, in

@@ -7,6 +7,7 @@
 #include <optional>
 #include <tuple>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -305,6 +306,57 @@ class TestCli : public QObject {
                  (QStringList{"-10.00", "1", "", "0", "выкл", "1969-12-31T23:59:59Z"}));
     }
 
+    // Fields named like fixed columns, or like the header a repeated name gets, keep columns of
+    // their own: every header is unique, every value in its own column.
+    void Csv_Headers_Are_Unique() {
+        QVERIFY(TestWorkspace::Write(
+            u"t.json"_qs, R"({"packet_data": [{"packet_type": 1, "name": "T", "total_size": 7,
+            "data": [{"num_byte": 1, "size": 1, "name": "file"}, {"num_byte": 2, "size": 1,
+            "name": "X"}, {"num_byte": 3, "size": 1, "name": "X"}, {"num_byte": 4, "size": 1,
+            "name": "X#2"}, {"num_byte": 5, "size": 1, "name": "type"}, {"num_byte": 6, "size": 1,
+            "name": "ok"}]}]})"));
+        const QList<QStringList> expected = {
+            {"file", "line", "input", "device", "ok", "type", "error", "warnings", "file#2", "X",
+             "X#2", "X#2#2", "type#2", "ok#2"},
+            {"", "", "01020304050607", "t.json", "true", "T", "", "", "2", "3", "4", "5", "6", "7"}};
+        QCOMPARE(Read_Csv(std::get<1>(Run({"--csv", "-t", "t.json", "01020304050607"}))), expected);
+    }
+
+    // Inputs without end, or of the wrong kind, fail at once with a located message, in bounded
+    // time (the run's timeout) and memory (the peak of every run so far, under 1 GiB): a Dev.conf
+    // that is a FIFO, an input line that never ends, a golden file that never ends.
+    // clang-format off
+    // arguments | exit status | standard error | standard output
+    void Bounded_Inputs_data() { Add_Rows({
+        "FIFO Dev.conf | -d,Датчик-1,01 | 2 | Ошибка: Не удалось открыть файл./Dev.conf\nNot a regular file\nkivo-decode: unknown device \"Датчик-1\"; registered devices: none (./Dev.conf lists no devices)\nTry 'kivo-decode --help'.\n | ",
+        "endless line | -d,Датчик-1,-i,/dev/zero | 1 | /dev/zero:1: line longer than 64 MiB: the rest of /dev/zero is not read\n | ",
+        "endless golden file | --test,/dev/zero | 1 |  | /dev/zero: larger than 64 MiB\n0 passed, 1 failed\n"});
+    }
+    // clang-format on
+    void Bounded_Inputs() {
+        const QStringList c = Row(4);
+        if (QTest::currentDataTag() == QByteArray("FIFO Dev.conf"))
+            QVERIFY(QFile::remove(u"Dev.conf"_qs) && ::mkfifo("Dev.conf", 0600) == 0);
+        const auto [status, out, err] = Run(c[0].split(u','));
+        QCOMPARE(status, c[1].toInt());
+        QCOMPARE(QString::fromUtf8(err), QString(c[2]).replace(u"\\n"_qs, u"\n"_qs));
+        QCOMPARE(QString::fromUtf8(out), QString(c[3]).replace(u"\\n"_qs, u"\n"_qs));
+        rusage usage{};
+        QVERIFY(::getrusage(RUSAGE_CHILDREN, &usage) == 0 && usage.ru_maxrss < (1 << 20));
+    }
+
+    // A save killed part-way is undone by the next run, which says so once on standard error.
+    void Recovers_A_Killed_Save() {
+        const QByteArray registry = TestWorkspace::Read(u"Dev.conf"_qs);
+        QVERIFY(TestWorkspace::Save_Killed_At(4, u"Новый"_qs, u"rich.json"_qs, "{}"));
+        QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})),
+                 "kivo-decode: Сохранение было прервано: файлы Device/rich.json, Dev.conf "
+                 "возвращены в прежнее состояние.\n");
+        QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})), QByteArray()); // once
+        QCOMPARE(TestWorkspace::Read(u"Dev.conf"_qs), registry);
+        QCOMPARE(TestWorkspace::Read(Path), Rich_Template);
+    }
+
     // Golden files: a passing one, a failing one with its diff, a malformed one.
     void Golden_Files() {
         QVERIFY(TestWorkspace::Write(u"pass.txt"_qs,
@@ -356,7 +408,11 @@ class TestCli : public QObject {
         R"(keys without effect | {"num_byte": 1, "size": 2, "name": "A", "format": "hex", "unit": "V", "scale": 2} | template 0, field "A": "scale", "unit" take(s) no part: the value is hex)",
         R"(float of 2 bytes | {"num_byte": 1, "size": 2, "name": "A", "format": "float"} | template 0, field "A": format "float" reads 4 or 8 bytes, not 2: the value is empty)",
         R"(time of 0 bytes | {"num_byte": 1, "size": 0, "name": "A", "format": "time"} | template 0, field "A": format "time" on size 0: the value is empty)",
-        R"(format and bitmap | {"num_byte": 1, "size": 1, "name": "S", "format": "dec", "bitmap": [{"num_bit": 0, "size": 1, "name": "A", "format": "Dec", "unit": "x"}]} | template 0, field "S": "format" take(s) no part: the field has a bitmap, whose bits make its value/template 0, field "S": bit field "A": "format" of a bit field must be "bits" or "dec": read as "bits"/template 0, field "S": bit field "A": "unit" does not apply to a bit field: ignored)"});
+        R"(format and bitmap | {"num_byte": 1, "size": 1, "name": "S", "format": "dec", "bitmap": [{"num_bit": 0, "size": 1, "name": "A", "format": "Dec", "unit": "x"}]} | template 0, field "S": "format" take(s) no part: the field has a bitmap, whose bits make its value/template 0, field "S": bit field "A": "format" of a bit field must be "bits" or "dec": read as "bits"/template 0, field "S": bit field "A": "unit" does not apply to a bit field: ignored)",
+        R"(number as text | {"num_byte": 1, "size": "2", "name": "A"} | template 0, field "A": "size": "2"%0)",
+        R"(fraction, out of range | {"num_byte": 1.5, "size": 2147483648, "name": "A"} | template 0, field "A": "num_byte": 1.5%0/template 0, field "A": "size": 2147483648%0)",
+        R"(hex text, 1e308 | {"packet_data": [{"packet_type": "0x15", "total_size": 1e308}]} | template 0: "total_size": 1e+308%0/template 0: "packet_type": "0x15"%0)",
+        R"(type entry, bit field | {"packet_data": [{"packet_type": [{"T": "2", "name": "A"}], "total_size": 2, "data": [{"num_byte": 1, "size": 1, "name": "S", "bitmap": [{"num_bit": true, "size": 1, "name": "M"}]}]}]} | template 0: type entry 0: "T": "2"%0/template 0, field "S": bit field "M": "num_bit": true%0)"});
     }
     // clang-format on
     void Check_Finds_Each_Kind() {
@@ -368,7 +424,9 @@ class TestCli : public QObject {
         const auto [status, out, err] = Run({"--check", "-t", "t.json"});
         QCOMPARE(status, cells[1].isEmpty() ? 0 : 1);
         QString findings = cells[1].isEmpty() ? QString() : u"t.json: "_qs + cells[1] + u'\n';
-        QCOMPARE(QString::fromUtf8(out), findings.replace(u'/', u"\nt.json: "_qs));
+        findings.replace(u'/', u"\nt.json: "_qs)
+            .replace(u"%0"_qs, u" reads as 0 (not a whole number within -2147483648..2147483647)"_qs);
+        QCOMPARE(QString::fromUtf8(out), findings);
     }
 };
 

@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QStringList Saved{u"I|Готово|JSON файл сохранен!"_qs};
@@ -206,7 +208,8 @@ class PacketBuilderTest : public QObject {
         R"(list of one | {"packet_type":[{"T":4,"name":"X,Y"}],"total_size":3} | 4|3|X,Y; | 0 | packet_data[0].packet_type: [{"T":4,"name":"X,Y"}] станет 4;packet_data[0].name: будет добавлено "X,Y")",
         R"(root | !{"version": 2} |  | - | version: будет удалено (2))",
         R"(not JSON | !{"packet_data": [ | 9|0|T; | 0 | I|Ошибка|Файл Device/t.json не является документом JSON: unterminated array (байт 17).)",
-        R"(no file | ! | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json;No such file or directory)"});
+        R"(no file | ! | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json;No such file or directory)",
+        R"(FIFO | !FIFO | 9|0|T; | 0 | I|Ошибка|Не удалось открыть файлDevice/t.json;Not a regular file)"});
     }
     // clang-format on
     void opening() {
@@ -221,7 +224,10 @@ class PacketBuilderTest : public QObject {
                   "При сохранении изменится:\n" +
                   box;
         json = json.startsWith('!') ? json.sliced(1) : R"({"packet_data": [)" + json + "]}";
-        QVERIFY(json.isEmpty() || TestWorkspace::Write("Device/t.json", json));
+        if (json == "FIFO")
+            QVERIFY(::mkfifo("Device/t.json", 0600) == 0);
+        else
+            QVERIFY(json.isEmpty() || TestWorkspace::Write("Device/t.json", json));
         {
             ModalBoxes boxes;
             QCOMPARE(Builder->Open_Device_Template("D", "t.json"), !fails);
