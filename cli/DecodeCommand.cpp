@@ -371,10 +371,10 @@ bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& con
         ++source.Line;
         Source = &source;
         Put_Location();
-        Err.Append_Utf8(QStringLiteral("line longer than %1 MiB: the rest of %2 is not read\n")
-                            .arg(LineReader::Max_Line_Size >> 20)
-                            .arg(input.Name == u"-" ? QStringLiteral("standard input")
-                                                    : input.Name));
+        Err.Append_Utf8(
+            QStringLiteral("line longer than %1 MiB: the rest of %2 is not read\n")
+                .arg(LineReader::Max_Line_Size >> 20)
+                .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
         Source = nullptr;
     }
     return !reader.Read_Failed() && !reader.Line_Too_Long();

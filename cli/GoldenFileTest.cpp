@@ -9,8 +9,8 @@
 #include <QLoggingCategory>
 
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -140,8 +140,8 @@ class Golden_Run {
             content += block;
         }
         if (content.size() > GoldenFileTest::Max_File_Size) {
-            Fail(file_name + QStringLiteral(": larger than %1 MiB\n")
-                                 .arg(GoldenFileTest::Max_File_Size >> 20));
+            Fail(file_name +
+                 QStringLiteral(": larger than %1 MiB\n").arg(GoldenFileTest::Max_File_Size >> 20));
             return std::nullopt;
         }
         return content;

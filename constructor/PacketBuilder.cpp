@@ -359,7 +359,8 @@ void PacketBuilder::Save_Packet_Parser() {
     if (!DeviceRegistry::Check_Name(device_name, Reporter) || !May_Write(file_name, device_name))
         return;
     const DeviceRegistry::Companion template_file{
-        Template_Path(file_name), QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented)};
+        Template_Path(file_name),
+        QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented)};
     if (!DeviceRegistry::Change(device_name, QStringLiteral("%1.json").arg(file_name), Reporter,
                                 template_file))
         return;

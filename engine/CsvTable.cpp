@@ -10,7 +10,8 @@
 
 namespace {
 
-const QStringList Fixed_Columns{"file", "line", "input", "device", "ok", "type", "error", "warnings"};
+const QStringList Fixed_Columns{"file", "line", "input", "device",
+                                "ok",   "type", "error", "warnings"};
 
 } // namespace
 

@@ -55,8 +55,8 @@ std::optional<Ini_Line> Next_Line(QByteArrayView data, qsizetype& position) {
             break;
         } else if (c == '\\' && i < data.size()) {
             const char escaped = data[i++];
-            if (i < data.size() && ((escaped == '\n' && data[i] == '\r') ||
-                                    (escaped == '\r' && data[i] == '\n')))
+            if (i < data.size() &&
+                ((escaped == '\n' && data[i] == '\r') || (escaped == '\r' && data[i] == '\n')))
                 ++i;
         } else if (c == '"') {
             quoted = !quoted;
@@ -88,9 +88,9 @@ QString Unescaped_Key(QByteArrayView raw) {
         const qsizetype digits = i + 1 < text.size() && text[i + 1] == u'U' ? 4 : 2;
         const qsizetype first = i + (digits == 4 ? 2 : 1);
         bool ok = false;
-        const ushort code =
-            c == u'%' && first + digits <= text.size() ? text.mid(first, digits).toUShort(&ok, 16)
-                                                       : 0;
+        const ushort code = c == u'%' && first + digits <= text.size()
+                                ? text.mid(first, digits).toUShort(&ok, 16)
+                                : 0;
         if (ok) {
             key += QChar(code);
             i = first + digits;
@@ -138,8 +138,8 @@ QByteArray Escaped_Value(const QString& value) {
     bool after_code = false; // a hex digit right after a "\x" code would join it
     for (const QChar c : text) {
         const ushort code = c.unicode();
-        const bool hex_digit = (code >= '0' && code <= '9') ||
-                               (code >= 'a' && code <= 'f') || (code >= 'A' && code <= 'F');
+        const bool hex_digit = (code >= '0' && code <= '9') || (code >= 'a' && code <= 'f') ||
+                               (code >= 'A' && code <= 'F');
         if (after_code && hex_digit) {
             escaped += "\\x" + QByteArray::number(code, 16);
             continue;
@@ -228,7 +228,8 @@ void Step(int number) {
 }
 
 void Report_Recovery(const QString& conf_path, const MessageReporter& report) {
-    if (const std::optional<UserMessage> message = SaveJournal::Recover(conf_path); message && report)
+    if (const std::optional<UserMessage> message = SaveJournal::Recover(conf_path);
+        message && report)
         report(*message);
 }
 
@@ -324,8 +325,8 @@ QByteArray DeviceRegistry::With_Key(QByteArrayView content, const QString& devic
     const QByteArray eol = content.contains("\r\n") ? "\r\n" : "\n";
     const QByteArray entry = Escaped_Key(device_name) + '=' + Escaped_Value(file_name.value_or(""));
     QByteArray result;
-    qsizetype copied = 0;   // content before this is in result
-    qsizetype insert = -1;  // in result: after the last line of the last [Dev] section
+    qsizetype copied = 0;  // content before this is in result
+    qsizetype insert = -1; // in result: after the last line of the last [Dev] section
     bool written = !file_name;
     QString section;
     qsizetype position = content.startsWith("\xef\xbb\xbf") ? 3 : 0;
@@ -334,8 +335,9 @@ QByteArray DeviceRegistry::With_Key(QByteArrayView content, const QString& devic
         if (text.startsWith('[')) {
             section = Section_Of(text);
         } else if (section != Group || line->Equals < 0 ||
-                   Unescaped_Key(content.sliced(line->Begin, line->Equals - line->Begin)
-                                     .trimmed()) != device_name) {
+                   Unescaped_Key(
+                       content.sliced(line->Begin, line->Equals - line->Begin).trimmed()) !=
+                       device_name) {
             // not the device's line
         } else if (!written) {
             result += content.sliced(copied, line->Begin - copied);
@@ -394,8 +396,8 @@ bool DeviceRegistry::Change(const QString& device_name, const std::optional<QStr
         if (along)
             other.emplace(along->Path);
         done = Replace_Together(journal, registry, other ? &*other : nullptr,
-                                along ? along->Content : QByteArray(), *old, device_name,
-                                file_name, report);
+                                along ? along->Content : QByteArray(), *old, device_name, file_name,
+                                report);
     } // a failed step's files are back as they were before the journal goes
     journal.Finish();
     return done;

@@ -43,8 +43,8 @@ QString Open_Regular(QFile& file) {
 #endif
 }
 
-// The file a path names through any symbolic links, whether or not it exists yet: the one that
-// QSaveFile writes.
+// The file a path names through any symbolic links, whether or not it exists yet: the one a
+// replacement writes.
 QString Resolved(const QString& path) {
     QFileInfo info(path);
     for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)

@@ -69,18 +69,18 @@ bool SaveJournal::Write(bool done, QString* reason) {
     const QDir folder = QFileInfo(Record_Path).dir();
     QJsonArray files;
     for (const Entry& entry : Files)
-        files.append(QJsonObject{{QStringLiteral("target"), folder.relativeFilePath(entry.Target)},
-                                 {QStringLiteral("backup"), folder.relativeFilePath(entry.Backup)},
-                                 {QStringLiteral("scratch"), folder.relativeFilePath(entry.Scratch)},
-                                 {QStringLiteral("had_old"), entry.Had_Old}});
+        files.append(
+            QJsonObject{{QStringLiteral("target"), folder.relativeFilePath(entry.Target)},
+                        {QStringLiteral("backup"), folder.relativeFilePath(entry.Backup)},
+                        {QStringLiteral("scratch"), folder.relativeFilePath(entry.Scratch)},
+                        {QStringLiteral("had_old"), entry.Had_Old}});
     QJsonArray scratch;
     for (const QString& path : Scratch)
         scratch.append(folder.relativeFilePath(path));
     SafeFile record(Record_Path);
-    if (!record.Replace(QJsonDocument(QJsonObject{{Done_Key, done},
-                                                  {Files_Key, files},
-                                                  {Scratch_Key, scratch}})
-                            .toJson(QJsonDocument::Compact))) {
+    if (!record.Replace(
+            QJsonDocument(QJsonObject{{Done_Key, done}, {Files_Key, files}, {Scratch_Key, scratch}})
+                .toJson(QJsonDocument::Compact))) {
         *reason = record.Failure_Message().Text;
         return false;
     }

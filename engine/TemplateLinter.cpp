@@ -206,8 +206,8 @@ void Lint_Numbers(int index, const QJsonObject& json, QList<Finding>& findings) 
             const QJsonValue value = object.value(key);
             if (!TemplateJson::Reads_Otherwise(value))
                 continue;
-            QString shown = QString::fromUtf8(
-                QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+            QString shown =
+                QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
             const QString text = QStringLiteral("%1\"%2\": %3 reads as 0 (not a whole number "
                                                 "within -2147483648..2147483647)")
                                      .arg(where, key, shown.sliced(1, shown.size() - 2));

@@ -356,7 +356,8 @@ class TestMainWindow : public QObject {
         if (file.isEmpty()) {
             QVERIFY(!window.Builder_Window);
             QCOMPARE(answerer.Shown,
-                     QStringList{"I|Ошибка|Не удалось открыть файлDevice/ghost.json\nNo such file or directory"});
+                     QStringList{"I|Ошибка|Не удалось открыть файлDevice/ghost.json\nNo such file "
+                                 "or directory"});
             return;
         }
         QVERIFY(window.Builder_Window && window.Builder_Window->isModal());

@@ -315,10 +315,11 @@ class TestCli : public QObject {
             "name": "X"}, {"num_byte": 3, "size": 1, "name": "X"}, {"num_byte": 4, "size": 1,
             "name": "X#2"}, {"num_byte": 5, "size": 1, "name": "type"}, {"num_byte": 6, "size": 1,
             "name": "ok"}]}]})"));
-        const QList<QStringList> expected = {
-            {"file", "line", "input", "device", "ok", "type", "error", "warnings", "file#2", "X",
-             "X#2", "X#2#2", "type#2", "ok#2"},
-            {"", "", "01020304050607", "t.json", "true", "T", "", "", "2", "3", "4", "5", "6", "7"}};
+        const QList<QStringList> expected = {{"file", "line", "input", "device", "ok", "type",
+                                              "error", "warnings", "file#2", "X", "X#2", "X#2#2",
+                                              "type#2", "ok#2"},
+                                             {"", "", "01020304050607", "t.json", "true", "T", "",
+                                              "", "2", "3", "4", "5", "6", "7"}};
         QCOMPARE(Read_Csv(std::get<1>(Run({"--csv", "-t", "t.json", "01020304050607"}))), expected);
     }
 
@@ -425,7 +426,8 @@ class TestCli : public QObject {
         QCOMPARE(status, cells[1].isEmpty() ? 0 : 1);
         QString findings = cells[1].isEmpty() ? QString() : u"t.json: "_qs + cells[1] + u'\n';
         findings.replace(u'/', u"\nt.json: "_qs)
-            .replace(u"%0"_qs, u" reads as 0 (not a whole number within -2147483648..2147483647)"_qs);
+            .replace(u"%0"_qs,
+                     u" reads as 0 (not a whole number within -2147483648..2147483647)"_qs);
         QCOMPARE(QString::fromUtf8(out), findings);
     }
 };

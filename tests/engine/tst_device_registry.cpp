@@ -135,15 +135,16 @@ class TestDeviceRegistry : public QObject {
         QFile big("Dev.conf");
         QVERIFY(tag != "FIFO" || ::mkfifo("Dev.conf", 0600) == 0);
         QVERIFY(tag != "/dev/zero" || QFile::link("/dev/zero", "Dev.conf"));
-        QVERIFY(!tag.startsWith("64") || (big.open(QIODevice::WriteOnly) &&
-                                          big.resize((qint64(64) << 20) + 1)));
+        QVERIFY(!tag.startsWith("64") ||
+                (big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1)));
         big.close();
         QStringList shown;
-        QCOMPARE(DeviceRegistry::Read("Dev.conf", [&](const UserMessage& m) { shown << m.Text; })
-                     .size(),
-                 0);
-        QCOMPARE(shown, reason.isEmpty() ? QStringList()
-                                         : QStringList{"Не удалось открыть файлDev.conf\n" + reason});
+        QCOMPARE(
+            DeviceRegistry::Read("Dev.conf", [&](const UserMessage& m) { shown << m.Text; }).size(),
+            0);
+        QCOMPARE(shown, reason.isEmpty()
+                            ? QStringList()
+                            : QStringList{"Не удалось открыть файлDev.conf\n" + reason});
     }
 };
 

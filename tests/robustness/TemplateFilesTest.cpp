@@ -251,6 +251,9 @@ void TemplateFilesTest::saving_data() {
         QTest::newRow(name) << registry << old << device << file_name << limit << shown;
     };
     row("Dev.conf missing", none, none, u"New"_s, 0, {saved});
+    // Scratch files go beside the files they replace, never into the temporary folder.
+    row("no temporary folder", registry, "old", u"New"_s, 0,
+        {replace + u". Заменить его?"_s, saved});
     row("Dev.conf junk", "\x01 junk\n[Dev]\nOld=old.json\nbroken\n", none, u"New"_s, 0, {saved});
     row("Cyrillic names", registry, none, u"Датчик №1"_s, 0, {saved}, u"датчик"_s);
     row("blank names", registry, none, u" "_s, 0, {saved}, u" "_s);
@@ -318,8 +321,16 @@ void TemplateFilesTest::saving() {
     limited.rlim_cur = rlim_t(file_limit);
     ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
     QVERIFY(file_limit == 0 || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-    const QStringList actual = builder.Save(device, file_name, tag.startsWith("declined") ? "" : "Да");
+    const QByteArray temp = qgetenv("TMPDIR");
+    if (tag == "no temporary folder")
+        qputenv("TMPDIR", "/nonexistent");
+    const QStringList actual =
+        builder.Save(device, file_name, tag.startsWith("declined") ? "" : "Да");
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+    if (temp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", temp);
     QCOMPARE(actual, shown);
 
     if (shown.last() != u"I|Готово|JSON файл сохранен!") {
@@ -378,9 +389,10 @@ void TemplateFilesTest::racing_a_question() {
     };
     a.Press(u"Сохранить"_s);
     const QString done = u"I|Готово|JSON файл сохранен!"_s;
-    QCOMPARE(boxes.Shown, QStringList({u"Q|Подтверждение|Файл Device/shared.json уже существует и "
-                                       "используется устройством «Other». Заменить его?"_s})
-                              << (meanwhile.isNull() ? QStringList{done, done} : QStringList{done}));
+    QCOMPARE(boxes.Shown,
+             QStringList({u"Q|Подтверждение|Файл Device/shared.json уже существует и "
+                          "используется устройством «Other». Заменить его?"_s})
+                 << (meanwhile.isNull() ? QStringList{done, done} : QStringList{done}));
     QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s),
              "[Dev]\nOther=shared.json\n" + registry + "A=shared.json\n");
 }

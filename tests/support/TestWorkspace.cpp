@@ -56,8 +56,9 @@ bool TestWorkspace::Save_Killed_At(int step, const QString& device, const QStrin
     if (child == 0) { // only files are touched here: no event loop, no widgets
         Kill_Step = step;
         DeviceRegistry::After_Step = Kill_At_Step;
-        DeviceRegistry::Change(device, file_name, [](const UserMessage&) {},
-                               DeviceRegistry::Companion{u"Device/"_qs + file_name, content});
+        DeviceRegistry::Change(
+            device, file_name, [](const UserMessage&) {},
+            DeviceRegistry::Companion{u"Device/"_qs + file_name, content});
         ::_exit(0);
     }
     int status = 0;
