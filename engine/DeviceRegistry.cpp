@@ -3,6 +3,7 @@
 #include "SafeFile.h"
 #include "SaveJournal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -227,10 +228,16 @@ void Step(int number) {
         DeviceRegistry::After_Step(number);
 }
 
+// Under the lock no save is running, so scratch files beside Dev.conf are leftovers: those of a
+// save killed while it wrote its journal, which the journal cannot name.
 void Report_Recovery(const QString& conf_path, const MessageReporter& report) {
     if (const std::optional<UserMessage> message = SaveJournal::Recover(conf_path);
         message && report)
         report(*message);
+    const QDir folder = QFileInfo(conf_path).dir();
+    for (const QString& name :
+         folder.entryList({QStringLiteral(".kivo-*")}, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(folder.filePath(name));
 }
 
 SaveJournal::Entry Journal_Entry(const SafeFile& file) {

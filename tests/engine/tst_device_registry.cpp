@@ -90,7 +90,8 @@ class TestDeviceRegistry : public QObject {
 
     // A save killed after each of its steps: the next start puts the template and Dev.conf back
     // byte for byte and says so once, or, once the save was done, keeps it; either way nothing
-    // is left behind. A template that did not exist before is taken away again.
+    // is left behind, not even a scratch file the journal could not name. A template that did not
+    // exist before is taken away again.
     void killed_save_data() {
         QTest::addColumn<QByteArray>("old"); // the template before; null: none
         QTest::newRow("replaced template") << QByteArray("old template");
@@ -104,6 +105,7 @@ class TestDeviceRegistry : public QObject {
             QVERIFY(TestWorkspace::Write("Dev.conf", registry));
             QVERIFY(old.isNull() || TestWorkspace::Write("Device/t.json", old));
             QVERIFY(TestWorkspace::Save_Killed_At(step, "New", "t.json", "new template"));
+            QVERIFY(TestWorkspace::Write(".kivo-new-0", "as if killed while writing the journal"));
             QStringList shown;
             const auto record = [&](const UserMessage& m) { shown << m.Title + '|' + m.Text; };
             DeviceRegistry::Recover(record);
