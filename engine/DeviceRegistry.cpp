@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QMap>
 #include <QSettings>
+#include <QStringEncoder>
 
 namespace {
 
@@ -136,7 +137,8 @@ QByteArray Escaped_Key(const QString& key) {
 QByteArray Escaped_Value(const QString& value) {
     const QString text = value.startsWith(u'@') ? u'@' + value : value;
     QByteArray escaped;
-    bool after_code = false; // a hex digit right after a "\x" code would join it
+    QStringEncoder utf8(QStringEncoder::Utf8); // keeps a surrogate pair's halves together
+    bool after_code = false;                   // a hex digit right after a "\x" code would join it
     for (const QChar c : text) {
         const ushort code = c.unicode();
         const bool hex_digit = (code >= '0' && code <= '9') || (code >= 'a' && code <= 'f') ||
@@ -156,7 +158,7 @@ QByteArray Escaped_Value(const QString& value) {
         } else if (code <= 0x1F) {
             escaped += "\\x" + QByteArray::number(code, 16), after_code = true;
         } else {
-            escaped += QString(c).toUtf8();
+            escaped += utf8(QStringView(&c, 1));
         }
     }
     if (text.contains(u';') || text.contains(u',') || text.contains(u'=') ||

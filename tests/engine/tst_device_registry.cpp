@@ -62,6 +62,7 @@ class TestDeviceRegistry : public QObject {
         R"(byte order mark | \b[Dev]\nA=a.json | B | b.json | \b[Dev]\nA=a.json\nB=b.json)",
         R"(quoted line break | [Dev]\nA=\qx\ny\q\nB=b.json\n | B | c.json | [Dev]\nA=\qx\ny\q\nB=c.json\n)",
         R"(value escaped | [Dev]\n | A | @x;y, z.json | [Dev]\nA=\q@@x;y, z.json\q\n)",
+        R"(value outside the BMP | [Dev]\n | A | 😀.json | [Dev]\nA=😀.json\n)",
         R"(slash in a name | [Dev]\n | x/y | a.json | [Dev]\nx\y=a.json\n)",
         R"(removed | [Dev]\nA=a.json\n;note\nB=b.json\nA=2.json\n | A | none | [Dev]\n;note\nB=b.json\n)"});
     }
