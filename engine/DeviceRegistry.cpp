@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QMap>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace {
@@ -103,16 +104,146 @@ QString Unescaped_Key(QByteArrayView raw) {
     return key;
 }
 
-// The section a "[...]" line opens, as a key prefix: empty for [General].
-QString Section_Of(QByteArrayView line) {
+// The section a "[...]" line opens; nothing for [General], whose keys have no prefix.
+std::optional<QString> Section_Of(QByteArrayView line) {
     qsizetype close = line.indexOf(']');
     const QByteArrayView name = line.sliced(1, (close < 0 ? line.size() : close) - 1).trimmed();
     const QByteArray lower = name.toByteArray().toLower();
     if (lower == "general")
-        return QString();
+        return std::nullopt;
     if (lower == "%general")
         return QString::fromLatin1(name.sliced(1));
     return Unescaped_Key(name);
+}
+
+// Blanks and tabs at the end, down to `keep` characters.
+void Chop_Blanks(QString& text, qsizetype keep) {
+    while (text.size() > keep && (text.endsWith(u' ') || text.endsWith(u'\t')))
+        text.chop(1);
+}
+
+int Digit(char c, int base) {
+    const int value = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : 99;
+    return value < base ? value : -1;
+}
+
+// One backslash escape at raw[i] (just past the backslash): a named character, a hex ("\x41")
+// or octal ("\101") code, a line break that continues the value, or a character that is dropped.
+qsizetype Unescape_One(QByteArrayView raw, qsizetype i, QString& text) {
+    static const QByteArray from = QByteArrayLiteral("abfnrtv\"?'\\");
+    static const QByteArray to = QByteArrayLiteral("\a\b\f\n\r\t\v\"?'\\");
+    const char c = raw[i++];
+    if (const qsizetype named = from.indexOf(c); named >= 0) {
+        text += QLatin1Char(to[named]);
+    } else if ((c == 'x' && i < raw.size() && Digit(raw[i], 16) >= 0) || Digit(c, 8) >= 0) {
+        const int base = c == 'x' ? 16 : 8;
+        char16_t code = base == 8 ? char16_t(Digit(c, 8)) : 0;
+        for (; i < raw.size() && Digit(raw[i], base) >= 0; ++i)
+            code = char16_t(code * base + Digit(raw[i], base));
+        text += QChar(code);
+    } else if ((c == '\n' || c == '\r') && i < raw.size() && (raw[i] == '\n' || raw[i] == '\r') &&
+               raw[i] != c) {
+        ++i;
+    }
+    return i;
+}
+
+// A value's text as the settings reader unescapes it: blanks around it dropped, quotes kept
+// together, backslash escapes. Nothing when it is a list (a comma outside quotes), which reads as
+// no text.
+std::optional<QString> Unescaped_Value(QByteArrayView raw) {
+    QString text;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    bool quoted = false, was_quoted = false;
+    qsizetype keep = 0; // blanks before this are the value's own
+    qsizetype i = 0;
+    const auto skip_blanks = [&] {
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+            ++i;
+        keep = text.size();
+    };
+    skip_blanks();
+    while (i < raw.size()) {
+        const char c = raw[i];
+        if (c == '\\') {
+            if (++i == raw.size())
+                return text;
+            i = Unescape_One(raw, i, text);
+            keep = text.size();
+        } else if (c == '"') {
+            ++i, was_quoted = true, quoted = !quoted;
+            if (!quoted)
+                skip_blanks();
+        } else if (c == ',' && !quoted) {
+            return std::nullopt;
+        } else {
+            qsizetype end = i + 1;
+            while (end < raw.size() && raw[end] != '\\' && raw[end] != '"' && raw[end] != ',')
+                ++end;
+            text += utf8(raw.sliced(i, end - i));
+            i = end;
+        }
+    }
+    if (!was_quoted)
+        Chop_Blanks(text, keep);
+    return text;
+}
+
+// What a value's text gives as text: "@@" stands for "@", and the typed forms ("@ByteArray(...)",
+// "@String(...)", "@Rect(1 2 3 4)", "@Invalid()" ...) give their content or nothing.
+QString Value_Text(const QString& text) {
+    if (text.startsWith(u'@') && text.endsWith(u')')) {
+        const qsizetype open = text.indexOf(u'(');
+        const QString kind = text.first(std::max<qsizetype>(open, 0));
+        const QString inside = text.sliced(open + 1).chopped(1);
+        if (kind == u"@ByteArray")
+            return QString::fromUtf8(inside.toLatin1());
+        if (kind == u"@String")
+            return inside;
+        const qsizetype arguments = inside.count(u' ') + 1;
+        if (kind == u"@Variant" || kind == u"@DateTime" || text == u"@Invalid()" ||
+            (kind == u"@Rect" && arguments == 4) ||
+            ((kind == u"@Size" || kind == u"@Point") && arguments == 2))
+            return QString();
+    }
+    return text.startsWith(QStringLiteral("@@")) ? text.sliced(1) : text;
+}
+
+// A key path as the settings object looks it up: no empty pieces between slashes.
+QString Normalized(const QString& path) {
+    return path.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
+
+// The devices of group Dev in the registry text, in the order the settings reader lists them.
+// Like the settings reader, it takes them from the [Dev] sections only (a later line of a key
+// wins) and looks each value up again under the key with empty pieces between slashes dropped,
+// which finds nothing for a key such as "/x".
+QList<DeviceRegistry::Device> Parse_Devices(QByteArrayView content) {
+    QMap<QString, QString> values;
+    QString section;
+    qsizetype position = content.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    while (const std::optional<Ini_Line> line = Next_Line(content, position)) {
+        const QByteArrayView text = content.sliced(line->Begin, line->End - line->Begin);
+        const qsizetype equals = line->Equals - line->Begin;
+        if (text.startsWith('[')) {
+            section = Section_Of(text).value_or(QString());
+        } else if (section == Group && line->Equals >= 0) {
+            const std::optional<QString> value = Unescaped_Value(text.sliced(equals + 1));
+            values.insert(Unescaped_Key(text.first(equals).trimmed()),
+                          value ? Value_Text(*value) : QString());
+        }
+    }
+    QList<DeviceRegistry::Device> devices;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString path = Normalized(Group + u'/' + it.key());
+        devices.append({it.key(), path.startsWith(Group + u'/')
+                                      ? values.value(path.sliced(Group.size() + 1))
+                                      : QString()});
+    }
+    return devices;
 }
 
 QByteArray Escaped_Key(const QString& key) {
@@ -297,19 +428,10 @@ bool Replace_Together(SaveJournal& journal, SafeFile& registry, SafeFile* along,
 
 QList<DeviceRegistry::Device> DeviceRegistry::Read(const QString& conf_path,
                                                    const MessageReporter& report) {
-    QList<Device> devices;
-    // Only a file just read as a regular file of bounded size goes to the settings reader.
+    // Parsed from the very bytes of the bounded read: the file is opened once, and no settings
+    // cache answers for it.
     const std::optional<QByteArray> content = Current_Content(conf_path, report);
-    if (!content || content->isEmpty())
-        return devices;
-    QSettings settings(conf_path, QSettings::IniFormat);
-    settings.beginGroup(Group);
-    const QStringList keys = settings.allKeys();
-    devices.reserve(keys.size());
-    for (const QString& key : keys)
-        devices.append({key, settings.value(key).toString()});
-    settings.endGroup();
-    return devices;
+    return content ? Parse_Devices(*content) : QList<Device>();
 }
 
 bool DeviceRegistry::Keeps_Name(const QString& device_name) {
@@ -342,7 +464,7 @@ QByteArray DeviceRegistry::With_Key(QByteArrayView content, const QString& devic
     while (const std::optional<Ini_Line> line = Next_Line(content, position)) {
         const QByteArrayView text = content.sliced(line->Begin, line->End - line->Begin);
         if (text.startsWith('[')) {
-            section = Section_Of(text);
+            section = Section_Of(text).value_or(QString());
         } else if (section != Group || line->Equals < 0 ||
                    Unescaped_Key(
                        content.sliced(line->Begin, line->Equals - line->Begin).trimmed()) !=

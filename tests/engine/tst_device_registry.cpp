@@ -26,6 +26,14 @@ Entries Settings_Entries(const QByteArray& content, const QString& name) {
     return entries;
 }
 
+// Dev.conf as the program reads it.
+Entries Read_Entries() {
+    Entries entries;
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
+        entries.insert(device.Name, device.File_Name);
+    return entries;
+}
+
 QByteArray Unescaped(const QString& cell) {
     return QByteArray(cell.toUtf8())
         .replace("\\n", "\n")
@@ -84,6 +92,7 @@ class TestDeviceRegistry : public QObject {
         else
             expected.remove(c[1]);
         QCOMPARE(Settings_Entries(after, "after.conf"), expected);
+        QCOMPARE(Read_Entries(), expected); // the program's own reading agrees
         QStringList left = TestWorkspace::Entries(".");
         left.sort();
         QCOMPARE(left, QStringList({"Dev.conf", "Device", "after.conf", "before.conf"}));
@@ -125,6 +134,22 @@ class TestDeviceRegistry : public QObject {
                      undone ? device_files : QStringList{"t.json"});
             QFile::remove("Device/t.json");
         }
+    }
+
+    // The program reads every value as the settings reader does: quotes, escapes, blanks, lists,
+    // typed values, comments, continued lines, keys of other sections that only look like
+    // devices, and keys that the settings object cannot look up again.
+    void values_as_settings_read_them() {
+        const QByteArray registry =
+            "x=top\n[General]\nDev\\g=general\n[Dev]\nl1=a,b\nl2=a,\nq=\"a,b\"\nat=@@x\n"
+            "inv=@Invalid()\nba=@ByteArray(xy)\nst=@String(s t)\nrect=@Rect(1 2 3 4)\n"
+            "rect3=@Rect(1 2 3)\nsz=@Size(1 2)\nother=@Foo(x)\nsp= a b  \n"
+            "esc=a\\x41g\\101\\q\\\n\nnext=1 ;c\n\\x=slash\nquoted=\"a\"  b \"c\" \n"
+            "tab=\ta\t\ncont=a\\\r\nb\n  %U0414=d\n;comment=no\nno equals\n[%General]\nk=v\n"
+            "[Dev%2Fsub]\nk=sub\n[Dev]\nat=again\nutf=Датчик\n";
+        QVERIFY(TestWorkspace::Write("Dev.conf", registry));
+        QCOMPARE(Read_Entries(), Settings_Entries(registry, "copy.conf"));
+        QCOMPARE(Read_Entries().size(), 20);
     }
 
     // Dev.conf that is no regular file, or too large, is reported at once with the reason; a
