@@ -86,10 +86,11 @@ const char* const Description =
     "text; the last line is \"N passed, M failed\".\n"
     "\n"
     "Exit status: 0 when every packet was decoded (also for an empty input), 1 when at least one\n"
-    "was not or had a length error (the ERROR result), when an input could not be read or the\n"
-    "output not be written; 2 for usage errors (unknown option, unknown device, a -t or -i file\n"
-    "that cannot be read, a -C directory that does not exist). --check exits 0 when the template\n"
-    "is clean and 1 when anything is reported; --test 0 when every entry passed, else 1.";
+    "was not or had a length error (the ERROR result), when an input could not be read, held a\n"
+    "line longer than 64 MiB, or the output could not be written; 2 for usage errors (unknown\n"
+    "option, unknown device, a -t or -i file that cannot be read, a -C directory that does not\n"
+    "exist). --check exits 0 when the template is clean and 1 when anything is reported; --test 0\n"
+    "when every entry passed, else 1 (also for a golden file larger than 64 MiB).";
 
 // Blank lines and comments hold no paste.
 bool Is_Skipped(QByteArrayView line) {
