@@ -100,9 +100,8 @@ bool Replace_Together(SaveJournal& journal, SafeFile& registry, SafeFile* along,
     if (along)
         entries.prepend(Journal_Entry(*along));
     const QString check_path = SafeFile::Name_Beside(registry.Target_Path(), "check");
-    QString reason;
-    if (!journal.Begin(entries, {check_path}, &reason))
-        return report(SafeFile::Write_Failure_Message(journal.Path(), reason)), false;
+    if (const std::optional<UserMessage> failure = journal.Begin(entries, {check_path}))
+        return report(*failure), false;
     Step(2);
     if (along && !along->Prepare(along_content))
         return report(along->Failure_Message()), false;
@@ -115,7 +114,7 @@ bool Replace_Together(SaveJournal& journal, SafeFile& registry, SafeFile* along,
         expected->remove(device_name);
     Step(3);
     if (!expected || Settings_Entries(registry.Scratch_Path()) != *expected)
-        return report(SafeFile::Write_Failure_Message(registry.Target_Path(),
+        return report(SafeFile::Write_Failure_Message(registry.Given_Path(),
                                                       SafeFile::Read_Back_Reason())),
                false;
     if (along && !along->Commit())
@@ -124,10 +123,8 @@ bool Replace_Together(SaveJournal& journal, SafeFile& registry, SafeFile* along,
     if (!registry.Commit())
         return report(registry.Failure_Message()), false;
     Step(5);
-    if (!journal.Mark_Done(&reason)) {
-        report(SafeFile::Write_Failure_Message(journal.Path(), reason));
-        return false;
-    }
+    if (const std::optional<UserMessage> failure = journal.Mark_Done())
+        return report(*failure), false;
     Step(6);
     registry.Keep();
     if (along)

@@ -51,6 +51,7 @@ class SafeFile {
     void Undo();
     UserMessage Failure_Message() const;
 
+    const QString& Given_Path() const { return Path; }
     const QString& Target_Path() const { return Target; }
     const QString& Scratch_Path() const { return Scratch; }
     const QString& Backup_Path() const { return Backup; }

@@ -51,21 +51,22 @@ QString SaveJournal::Path_For(const QString& conf_path) {
     return conf_path + QStringLiteral(".journal");
 }
 
-bool SaveJournal::Begin(const QList<Entry>& files, const QStringList& scratch, QString* reason) {
+std::optional<UserMessage> SaveJournal::Begin(const QList<Entry>& files,
+                                              const QStringList& scratch) {
     Files = files;
     Scratch = scratch;
-    return Write(false, reason);
+    return Write(false);
 }
 
-bool SaveJournal::Mark_Done(QString* reason) {
-    return Write(true, reason);
+std::optional<UserMessage> SaveJournal::Mark_Done() {
+    return Write(true);
 }
 
 void SaveJournal::Finish() {
     Remove(Record_Path);
 }
 
-bool SaveJournal::Write(bool done, QString* reason) {
+std::optional<UserMessage> SaveJournal::Write(bool done) {
     const QDir folder = QFileInfo(Record_Path).dir();
     QJsonArray files;
     for (const Entry& entry : Files)
@@ -80,12 +81,10 @@ bool SaveJournal::Write(bool done, QString* reason) {
     SafeFile record(Record_Path);
     if (!record.Replace(
             QJsonDocument(QJsonObject{{Done_Key, done}, {Files_Key, files}, {Scratch_Key, scratch}})
-                .toJson(QJsonDocument::Compact))) {
-        *reason = record.Failure_Message().Text;
-        return false;
-    }
+                .toJson(QJsonDocument::Compact)))
+        return record.Failure_Message();
     record.Keep();
-    return true;
+    return std::nullopt;
 }
 
 std::optional<UserMessage> SaveJournal::Recover(const QString& conf_path) {

@@ -25,10 +25,10 @@ class SaveJournal {
 
     explicit SaveJournal(const QString& conf_path);
 
-    // Writes the record; false, with the reason, when it cannot be written.
-    bool Begin(const QList<Entry>& files, const QStringList& scratch, QString* reason);
+    // Writes the record; what went wrong when it cannot be written.
+    std::optional<UserMessage> Begin(const QList<Entry>& files, const QStringList& scratch);
     // Every file is in place: from now on the save is kept.
-    bool Mark_Done(QString* reason);
+    std::optional<UserMessage> Mark_Done();
     // Removes the record; the save is over.
     void Finish();
 
@@ -41,7 +41,7 @@ class SaveJournal {
     static QString Path_For(const QString& conf_path);
 
   private:
-    bool Write(bool done, QString* reason);
+    std::optional<UserMessage> Write(bool done);
 
     QString Record_Path;
     QList<Entry> Files;

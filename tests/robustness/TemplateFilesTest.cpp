@@ -273,6 +273,8 @@ void TemplateFilesTest::saving_data() {
         {failed(u"Не удалось открыть файлDevice/new.json\nNot a regular file"_s)});
     // The template (some 1,040 bytes) is the largest file written; the save's journal and the
     // lock file are some 350 and 100 bytes.
+    row("full disk: journal", registry, none, u"New"_s, 250,
+        {failed(u"Не удалось записать файл Dev.conf.journal\nFile too large"_s)});
     row("full disk: new template", registry, none, u"New"_s, 600, {too_large});
     row("full disk: another device's template", "[Dev]\nOld=new.json\n", "old", u"New"_s, 600,
         {replace + u" и используется устройством «Old». Заменить его?"_s, too_large});
