@@ -1,11 +1,13 @@
 #include "MainWindow.h"
 
 #include "DeviceRegistry.h"
+#include "FieldTooltip.h"
 #include "JsonRecord.h"
 #include "MessageBox.h"
 #include "PacketBuilder.h"
 #include "PacketConversion.h"
 #include "PacketDecoder.h"
+#include "PacketLogWindow.h"
 #include "RememberedDevice.h"
 #include "TextPaneOutput.h"
 
@@ -23,7 +25,6 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QStyle>
-#include <QToolTip>
 
 #include <algorithm>
 
@@ -61,6 +62,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     DeviceRegistry::Recover(Message_Box_Reporter());
     Load_Devices();
     Add_Edit_Template_Action();
+    Add_Packet_Log_Action();
 
     // Buttons act as soon as they go down, not on release.
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
@@ -119,6 +121,31 @@ void MainWindow::Add_Edit_Template_Action() {
     name_device();
     connect(Combo_Device, &QComboBox::currentTextChanged, edit, name_device);
     connect(edit, &QAction::triggered, this, &MainWindow::Edit_Template);
+}
+
+// Ctrl+L, and the device list's context menu, open the packet log of the current device beside
+// the window; a log already open for it comes to the front.
+void MainWindow::Add_Packet_Log_Action() {
+    auto* open_log = new QAction(Combo_Device);
+    open_log->setShortcut(QKeySequence(Packet_Log_Key));
+    Combo_Device->addAction(open_log);
+    const auto name_device = [this, open_log] {
+        open_log->setText(QStringLiteral("Журнал пакетов «%1»")
+                              .arg(QString(Combo_Device->currentText()).replace(u'&', u"&&"_qs)));
+        open_log->setEnabled(Combo_Device->count() > 0);
+    };
+    name_device();
+    connect(Combo_Device, &QComboBox::currentTextChanged, open_log, name_device);
+    connect(open_log, &QAction::triggered, this, &MainWindow::Open_Packet_Log);
+}
+
+void MainWindow::Open_Packet_Log() {
+    const QString device_name = Combo_Device->currentText();
+    for (PacketLogWindow* log : findChildren<PacketLogWindow*>()) {
+        if (log->Device_Name() == device_name)
+            return log->raise(), log->activateWindow();
+    }
+    (new PacketLogWindow(device_name, this))->show();
 }
 
 void MainWindow::Edit_Template() {
@@ -258,11 +285,5 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::Show_Field_Tooltip(const QHelpEvent& event) {
-    // The line nearest to the pointer; below the text that is one of the empty lines after the
-    // result, which shows no field.
-    const int line = Text_Output->cursorForPosition(event.pos()).blockNumber();
-    if (const DecodedField* field = Shown.Field_On_Line(line))
-        QToolTip::showText(event.globalPos(), Shown.Source_Text(*field), Text_Output->viewport());
-    else
-        QToolTip::hideText();
+    FieldTooltip::Show(Shown, *Text_Output, event);
 }

@@ -35,6 +35,7 @@ class MainWindow : public QMainWindow {
     void Show_Output_Menu(const QPoint& position);
     void Copy_As_Json();
     void Copy_As_Table();
+    void Open_Packet_Log();
 
   protected:
     // Shows, over a field's line in the output pane, the bytes its value came from, and keeps
@@ -44,9 +45,12 @@ class MainWindow : public QMainWindow {
   private:
     // Opens the current device's template in the constructor.
     static constexpr QKeyCombination Edit_Template_Key{Qt::CTRL | Qt::Key_E};
+    // Opens the packet log of the current device.
+    static constexpr QKeyCombination Packet_Log_Key{Qt::CTRL | Qt::Key_L};
 
     void Load_Devices();
     void Add_Edit_Template_Action();
+    void Add_Packet_Log_Action();
     void Show_Constructor(PacketBuilder* builder);
 
     void Set_Up_Daily_Use();

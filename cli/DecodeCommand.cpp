@@ -4,8 +4,8 @@
 #include "DeviceRegistry.h"
 #include "GoldenFileTest.h"
 #include "JsonRecord.h"
-#include "LineReader.h"
 #include "PacketConversion.h"
+#include "PasteLineReader.h"
 #include "SafeFile.h"
 #include "TemplateChoice.h"
 #include "TemplateLinter.h"
@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QStringDecoder>
 
 #include <optional>
 
@@ -91,33 +90,6 @@ const char* const Description =
     "option, unknown device, a -t or -i file that cannot be read, a -C directory that does not\n"
     "exist). --check exits 0 when the template is clean and 1 when anything is reported; --test 0\n"
     "when every entry passed, else 1 (also for a golden file larger than 64 MiB).";
-
-// Blank lines and comments hold no paste.
-bool Is_Skipped(QByteArrayView line) {
-    for (const char c : line) {
-        if (c != ' ' && c != '\t')
-            return c == '#';
-    }
-    return true;
-}
-
-// Sets `text` to the UTF-8 line as QString::fromUtf8 reads it, in the buffer `text` already has.
-void Assign_Utf8(QString& text, QByteArrayView line) {
-    // ASCII lines, nearly all, take Qt's Latin-1 widening; the others its UTF-8 decoder.
-    char seen = 0;
-    for (const char byte : line)
-        seen |= byte;
-    if ((seen & 0x80) == 0) {
-        text.resize(0);
-        text.append(QLatin1String(line.data(), line.size()));
-        return;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
-                                                     QStringConverter::Flag::ConvertInitialBom);
-    text.resize(decoder.requiredSpace(line.size()));
-    const QChar* const end = decoder.appendToBuffer(text.data(), line);
-    text.resize(end - text.constData());
-}
 
 } // namespace
 
@@ -350,18 +322,14 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
 }
 
 bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& convert) {
-    LineReader reader(input.Fd, [this] {
+    PasteLineReader reader(input.Fd, [this] {
         Out.Flush();
         Err.Flush();
     });
     RecordSource source{input.Name, 0};
-    QByteArrayView line;
     QString text; // one buffer for every line
-    while (reader.Next(line)) {
-        ++source.Line;
-        if (Is_Skipped(line))
-            continue;
-        Assign_Utf8(text, line);
+    while (reader.Next(text)) {
+        source.Line = reader.Line();
         convert(text, &source);
     }
     if (reader.Read_Failed())
@@ -369,7 +337,7 @@ bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& con
             QStringLiteral("kivo-decode: cannot read %1\n")
                 .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
     if (reader.Line_Too_Long()) {
-        ++source.Line;
+        source.Line = reader.Line() + 1;
         Source = &source;
         Put_Location();
         Err.Append_Utf8(

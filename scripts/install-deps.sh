@@ -4,7 +4,8 @@ set -euo pipefail
 
 # The last line is what the package check needs: dpkg-shlibdeps (dpkg-dev, file) and the
 # validators and readers of what the package installs.
-packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libbenchmark-dev
+packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
+          qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libbenchmark-dev
           xvfb xauth clang libclang-rt-14-dev valgrind python3-jsonschema
           dpkg-dev file desktop-file-utils appstream man-db bash-completion)
 missing=()

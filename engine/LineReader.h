@@ -22,6 +22,7 @@ class LineReader {
     bool Next(QByteArrayView& line);
     bool Read_Failed() const { return Failed; }
     bool Line_Too_Long() const { return Too_Long; }
+    qint64 Bytes_Read() const { return Total_Read; }
 
   private:
     // Moves the unread rest to the front and reads one more block after it.
@@ -36,4 +37,5 @@ class LineReader {
     bool At_End = false;
     bool Failed = false;
     bool Too_Long = false;
+    qint64 Total_Read = 0;
 };

@@ -33,6 +33,7 @@ bool LineReader::Fill() {
             return false;
         }
         End += count;
+        Total_Read += count;
         return true;
     }
 }
