@@ -259,9 +259,10 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
         output->Clear();
 
     const Detection detection = (classes & Marker) != 0 ? First_Marker(cleaned) : Detection{};
-    qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
-                            << (detection.Found() ? QString(cleaned[detection.Position])
-                                                  : QString());
+    if (Diagnostic_Lines)
+        qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
+                                << (detection.Found() ? QString(cleaned[detection.Position])
+                                                      : QString());
     Current.Is_Base64 = detection.Found();
     bool base64_decoded = false;
     if (Current.Is_Base64) {

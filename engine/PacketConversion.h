@@ -73,6 +73,10 @@ class PacketConversion {
     PacketConversion(const PacketConversion&) = delete;
     PacketConversion& operator=(const PacketConversion&) = delete;
 
+    // Each conversion writes its diagnostic line to the debug log unless this is turned off: a
+    // log of a million packets would flood it.
+    void Write_Diagnostic_Lines(bool on) { Diagnostic_Lines = on; }
+
     // Hands each message to the user's reporter and adds it to the result.
     const MessageReporter& Reporter() const { return Report; }
 
@@ -108,4 +112,5 @@ class PacketConversion {
     std::array<DecodedPacket, 256> Kept;
     int Packet_Type_Byte = 0;
     Output* Current_Output = nullptr; // during Run only
+    bool Diagnostic_Lines = true;
 };

@@ -7,6 +7,7 @@ PacketRowMaker::PacketRowMaker(std::shared_ptr<const TemplateChoice> choice)
     : Choice(std::move(choice)), Conversion(Choice->Device_Name(), [](const UserMessage&) {}),
       Decode(Choice->Decoding(Conversion.Reporter())),
       Table(Choice->Device_Name(), Choice->File()) {
+    Conversion.Write_Diagnostic_Lines(false);
     if (!Choice->File()) {
         // The decoder's own message for the file, as every packet gets it.
         const PacketConversion::Result& result =

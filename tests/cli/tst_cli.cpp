@@ -46,29 +46,6 @@ Run_Result Run(const QStringList& arguments, const QByteArray& input = {}) {
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-// A strict RFC 4180 reader: rows end in CR LF, quoted fields may hold anything.
-QList<QStringList> Read_Csv(const QByteArray& bytes) {
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> rows;
-    QStringList row;
-    QString cell;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'"') { // up to the quote that is not doubled
-            while (++i < text.size() &&
-                   (text[i] != u'"' || (i + 1 < text.size() && text[i + 1] == u'"' && ++i)))
-                cell += text[i];
-        } else if (text[i] == u',') {
-            row << std::exchange(cell, QString());
-        } else if (text.mid(i++, 2) == u"\r\n") {
-            row << std::exchange(cell, QString());
-            rows << std::exchange(row, QStringList());
-        } else {
-            cell += text[--i];
-        }
-    }
-    return rows;
-}
-
 } // namespace
 
 class TestCli : public QObject {

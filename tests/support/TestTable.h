@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <initializer_list>
+#include <utility>
 
 // QtTest data tables with each row one text: its name, then its cells, separated by " | ". Row()
 // gives the current row's cells; a row with a missing or extra cell stops the test program.
@@ -54,4 +55,27 @@ inline QString Flat(const QList<UserMessage>& messages) {
         parts << (m.Icon == MessageIcon::Information ? u"I|"_qs : u"C|"_qs) + m.Title + u'|' +
                      m.Text;
     return parts.join(u'\n');
+}
+
+// A strict RFC 4180 reader: rows end in CR LF, quoted fields may hold anything.
+inline QList<QStringList> Read_Csv(const QByteArray& bytes) {
+    const QString text = QString::fromUtf8(bytes);
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'"') { // up to the quote that is not doubled
+            while (++i < text.size() &&
+                   (text[i] != u'"' || (i + 1 < text.size() && text[i + 1] == u'"' && ++i)))
+                cell += text[i];
+        } else if (text[i] == u',') {
+            row << std::exchange(cell, QString());
+        } else if (text.mid(i++, 2) == u"\r\n") {
+            row << std::exchange(cell, QString());
+            rows << std::exchange(row, QStringList());
+        } else {
+            cell += text[--i];
+        }
+    }
+    return rows;
 }
