@@ -122,6 +122,8 @@ void PacketLogChart::Offer_Columns() {
     X_Choice->addItem(QStringLiteral("номер строки"), Row_Number);
     if (Model.Is_Timed())
         X_Choice->addItem(QStringLiteral("время прихода"), Arrival_Time);
+    // No column at first: a large file reads quicker without a chart to follow it.
+    Y_Choice->addItem(QStringLiteral("—"), -1);
     const QStringList& header = Model.Csv_Header();
     for (int column = PacketLogModel::Csv_Fixed; column < header.size(); ++column) {
         Y_Choice->addItem(header[column], column);
@@ -144,8 +146,8 @@ bool PacketLogChart::Point_Of(int shown_row, QPointF& point) const {
     const qsizetype row = Model.Stored_Row(shown_row);
     double y = 0;
     bool is_time = false;
-    if (Y_Choice->currentIndex() < 0 ||
-        !Value_Of(Model.Rows().Cell(row, Y_Choice->currentData().toInt()), y, is_time))
+    const int y_column = Y_Choice->currentData().toInt();
+    if (y_column < 0 || !Value_Of(Model.Rows().Cell(row, y_column), y, is_time))
         return false;
     const int x_choice = X_Choice->currentData().toInt();
     double x = double(row + 1);
@@ -182,7 +184,8 @@ void PacketLogChart::Rebuild() {
     QList<QPointF> points;
     Rows_Of_Points.clear();
     QPointF point;
-    for (int row = 0; row < Model.rowCount(); ++row) {
+    const bool plotted = Y_Choice->currentData().toInt() >= 0;
+    for (int row = 0; plotted && row < Model.rowCount(); ++row) {
         if (Point_Of(row, point)) {
             points.append(point);
             Rows_Of_Points.push_back(row);
@@ -221,7 +224,7 @@ void PacketLogChart::Fit_Axes() {
 }
 
 void PacketLogChart::Add_Rows(int first, int last) {
-    if (Rebuild_Later.isActive())
+    if (Rebuild_Later.isActive() || Y_Choice->currentData().toInt() < 0)
         return;
     // The first points decide the kind of X axis; too many are thinned: both by a new pass.
     if (qsizetype(Rows_Of_Points.size()) + (last - first + 1) > Most_Points ||

@@ -37,6 +37,10 @@ class PacketLogModel : public QAbstractTableModel {
                         int role = Qt::DisplayRole) const override;
 
     const PacketRows& Rows() const { return Stored; }
+    // Memory the log holds: the rows and the list of the shown ones.
+    qint64 Bytes_Used() const {
+        return Stored.Bytes_Used() + qint64(Shown.capacity() * sizeof(quint32));
+    }
     const QStringList& Csv_Header() const { return Header; }
     bool Is_Timed() const { return Timed; }
     // The stored row a shown row is.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace SamplePackets {
 
@@ -79,6 +80,23 @@ QString Random_Paste(std::mt19937& random) {
     default:
         return QString::fromLatin1(packet.toHex());
     }
+}
+
+bool Write_Log(const QString& path, qint64 count) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::mt19937 random(20231114);
+    QByteArray block;
+    for (qint64 i = 0; i < count; ++i) {
+        block += Random_Paste(random).toLatin1();
+        block += '\n';
+        if (block.size() > (1 << 20)) {
+            file.write(block);
+            block.clear();
+        }
+    }
+    return file.write(block) == block.size() && Write_Workspace(QFileInfo(path).absolutePath());
 }
 
 } // namespace SamplePackets

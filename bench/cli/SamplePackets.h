@@ -20,4 +20,8 @@ bool Write_Workspace(const QString& dir, bool meanings = false);
 // base64, now and then with a wrong length.
 QString Random_Paste(std::mt19937& random);
 
+// Writes `count` such pastes to `path`, one per line, always the same ones, and the workspace
+// beside it (the file's directory).
+bool Write_Log(const QString& path, qint64 count);
+
 } // namespace SamplePackets

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -23,30 +22,12 @@
 
 namespace {
 
-bool Write_Log(const QString& path, qint64 count) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::mt19937 random(20231114);
-    QByteArray block;
-    for (qint64 i = 0; i < count; ++i) {
-        block += SamplePackets::Random_Paste(random).toLatin1();
-        block += '\n';
-        if (block.size() > (1 << 20)) {
-            file.write(block);
-            block.clear();
-        }
-    }
-    return file.write(block) == block.size() &&
-           SamplePackets::Write_Workspace(QFileInfo(path).absolutePath());
-}
-
 void Decode_Log(benchmark::State& state, const QStringList& extra_arguments,
                 bool meanings = false) {
     const qint64 count = state.range(0);
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("packets.txt"));
-    if (!dir.isValid() || !Write_Log(log, count) ||
+    if (!dir.isValid() || !SamplePackets::Write_Log(log, count) ||
         !SamplePackets::Write_Workspace(dir.path(), meanings)) {
         state.SkipWithError("cannot write the packet log");
         return;
@@ -92,7 +73,8 @@ BENCHMARK(BM_Decode_Text_Meanings)->Arg(1000000)->Unit(benchmark::kMillisecond)-
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "--write-log") == 0)
-        return Write_Log(QString::fromLocal8Bit(argv[2]), std::atoll(argv[3])) ? 0 : 1;
+        return SamplePackets::Write_Log(QString::fromLocal8Bit(argv[2]), std::atoll(argv[3])) ? 0
+                                                                                              : 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -121,6 +121,15 @@ class TestPacketLog : public QObject {
             std::copy_if(expected.begin() + 1, expected.end(), std::back_inserter(rows), wanted);
             QCOMPARE(export_rows(), rows);
         }
+
+        // The template saved anew: "Декодировать заново" gives kivo-decode's rows with it.
+        QByteArray json = TestWorkspace::Read("Device/sensor1.json");
+        QVERIFY(TestWorkspace::Write("Device/sensor1.json", json.replace("Temperature", "Темп")));
+        log->Type_Filter->setCurrentIndex(0);
+        log->Action_Decode_Again->trigger();
+        QTRY_VERIFY(!log->Loader->Is_Running());
+        QCOMPARE(export_rows(), Kivo_Decode_Csv(Work_Dir->Path() + "/bench.log"));
+        QVERIFY(log->Model.Csv_Header().contains("Темп"));
     }
 
     // A chosen row shows what the main window's pane shows for the same paste, with the same

@@ -1,0 +1,113 @@
+// The packet log against kivo-decode on the same million Sensor-1 pastes: the log reads the file
+// into its model on its decoding thread while a table view shows the model, kivo-decode --csv
+// writes its table to /dev/null. Both count the CPU time of the whole process.
+//
+// Counters of the log: bytes_per_row, the memory the rows take; longest_stall_ms, the longest
+// time the GUI thread's event loop did not come round while the file was read.
+#include "DecodeCommand.h"
+#include "PacketLogLoader.h"
+#include "PacketLogModel.h"
+#include "PacketRowMaker.h"
+#include "SamplePackets.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 Count = 1000000;
+
+// The log and its workspace, written once for both benchmarks.
+const QString& Log_Path() {
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath(QStringLiteral("packets.txt"));
+    static const bool written = SamplePackets::Write_Log(path, Count);
+    return written ? path : *new QString();
+}
+
+void BM_Packet_Log_Open(benchmark::State& state) {
+    if (Log_Path().isEmpty())
+        return state.SkipWithError("cannot write the packet log");
+    const QDir workdir = QFileInfo(Log_Path()).dir();
+    qint64 bytes = 0, rows = 0, longest_stall = 0;
+    for (auto _ : state) {
+        PacketLogModel model;
+        QTableView view;
+        view.setModel(&model);
+        view.show();
+        PacketLogLoader loader;
+        const auto choice = PacketRowMaker::Choose(workdir, QStringLiteral("Sensor-1"));
+        model.Reset(PacketRowMaker(choice).Header(), false);
+        QObject::connect(&loader, &PacketLogLoader::Rows_Ready, &model, &PacketLogModel::Append);
+        QEventLoop loop;
+        QObject::connect(&loader, &PacketLogLoader::Finished, &loop, &QEventLoop::quit);
+        // A tick every 10 ms measures how long the event loop is away.
+        QTimer tick;
+        QElapsedTimer since;
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { longest_stall = std::max(longest_stall, since.restart()); });
+        since.start();
+        tick.start();
+        if (!loader.Load_File(Log_Path(), choice))
+            return state.SkipWithError("cannot open the packet log");
+        loop.exec();
+        rows = model.Rows().Size();
+        bytes = model.Bytes_Used();
+    }
+    state.counters["rows"] = double(rows);
+    state.counters["bytes_per_row"] = double(bytes) / double(std::max<qint64>(rows, 1));
+    state.counters["longest_stall_ms"] = double(longest_stall);
+    state.SetItemsProcessed(state.iterations() * Count);
+}
+
+void BM_Kivo_Decode_Csv(benchmark::State& state) {
+    if (Log_Path().isEmpty())
+        return state.SkipWithError("cannot write the packet log");
+    const int null_fd = ::open("/dev/null", O_WRONLY);
+    const QStringList arguments = {QStringLiteral("kivo-decode"),
+                                   QStringLiteral("-C"),
+                                   QFileInfo(Log_Path()).absolutePath(),
+                                   QStringLiteral("-d"),
+                                   QStringLiteral("Sensor-1"),
+                                   QStringLiteral("--csv"),
+                                   QStringLiteral("-i"),
+                                   Log_Path()};
+    for (auto _ : state)
+        DecodeCommand::Run(arguments, -1, null_fd, null_fd);
+    ::close(null_fd);
+    state.SetItemsProcessed(state.iterations() * Count);
+}
+
+BENCHMARK(BM_Kivo_Decode_Csv)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(BM_Packet_Log_Open)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
