@@ -87,6 +87,14 @@ PacketLogChart::PacketLogChart(PacketLogModel& model, QWidget* parent)
     View->setRenderHint(QPainter::Antialiasing);
     View->setFocusPolicy(Qt::StrongFocus);
     View->installEventFilter(this);
+    X_Value = new QValueAxis;
+    X_Time = new QDateTimeAxis;
+    X_Time->setFormat(QStringLiteral("dd.MM hh:mm:ss"));
+    Y_Axis = new QValueAxis;
+    Chart->addAxis(X_Value, Qt::AlignBottom);
+    Chart->addAxis(X_Time, Qt::AlignBottom);
+    Chart->addAxis(Y_Axis, Qt::AlignLeft);
+    Line->attachAxis(Y_Axis);
     Set_Axes(false);
 
     auto* layout = new QVBoxLayout(this);
@@ -159,24 +167,17 @@ bool PacketLogChart::Point_Of(int shown_row, QPointF& point) const {
     return true;
 }
 
+// Both X axes stay in the chart; the series is attached to the one in use, the other is hidden.
 void PacketLogChart::Set_Axes(bool x_is_time) {
+    QAbstractAxis* const used = x_is_time ? static_cast<QAbstractAxis*>(X_Time) : X_Value;
+    QAbstractAxis* const unused = x_is_time ? static_cast<QAbstractAxis*>(X_Value) : X_Time;
     X_Is_Time = x_is_time;
-    for (QAbstractAxis* axis : Chart->axes()) {
-        Chart->removeAxis(axis);
-        delete axis;
-    }
-    QAbstractAxis* x_axis = nullptr;
-    if (x_is_time) {
-        auto* time_axis = new QDateTimeAxis;
-        time_axis->setFormat(QStringLiteral("dd.MM hh:mm:ss"));
-        x_axis = time_axis;
-    } else {
-        x_axis = new QValueAxis;
-    }
-    Chart->addAxis(x_axis, Qt::AlignBottom);
-    Chart->addAxis(new QValueAxis, Qt::AlignLeft);
-    for (QAbstractAxis* axis : Chart->axes())
-        Line->attachAxis(axis);
+    if (Line->attachedAxes().contains(unused))
+        Line->detachAxis(unused);
+    if (!Line->attachedAxes().contains(used))
+        Line->attachAxis(used);
+    unused->setVisible(false);
+    used->setVisible(true);
 }
 
 void PacketLogChart::Rebuild() {
@@ -214,13 +215,12 @@ void PacketLogChart::Fit_Axes() {
     const auto [low_y, high_y] = std::minmax_element(
         points.begin(), points.end(), [](auto& a, auto& b) { return a.y() < b.y(); });
     const double pad_y = std::max(1e-9, (high_y->y() - low_y->y()) * 0.05);
-    Chart->axes(Qt::Vertical).first()->setRange(low_y->y() - pad_y, high_y->y() + pad_y);
-    QAbstractAxis* x_axis = Chart->axes(Qt::Horizontal).first();
+    Y_Axis->setRange(low_y->y() - pad_y, high_y->y() + pad_y);
     if (X_Is_Time)
-        x_axis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(low_x->x())),
+        X_Time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(low_x->x())),
                          QDateTime::fromMSecsSinceEpoch(qint64(high_x->x()) + 1));
     else
-        x_axis->setRange(low_x->x(), std::max(high_x->x(), low_x->x() + 1e-9));
+        X_Value->setRange(low_x->x(), std::max(high_x->x(), low_x->x() + 1e-9));
 }
 
 void PacketLogChart::Add_Rows(int first, int last) {

@@ -7,7 +7,8 @@
 #include <vector>
 
 class PacketLogModel;
-class QAbstractAxis;
+class QDateTimeAxis;
+class QValueAxis;
 class QChart;
 class QChartView;
 class QComboBox;
@@ -56,6 +57,9 @@ class PacketLogChart : public QWidget {
     QChart* Chart = nullptr;
     QChartView* View = nullptr;
     QLineSeries* Line = nullptr;
+    QValueAxis* X_Value = nullptr;
+    QDateTimeAxis* X_Time = nullptr;
+    QValueAxis* Y_Axis = nullptr;
     std::vector<int> Rows_Of_Points;
     bool X_Is_Time = false;
     QTimer Rebuild_Later; // many rows at once are plotted anew, at most a few times a second

@@ -42,6 +42,7 @@ PacketLogWindow::PacketLogWindow(const QString& device_name, QWidget* parent)
     Table->setSelectionMode(QAbstractItemView::SingleSelection);
     Table->verticalHeader()->hide(); // the line column numbers the rows
     Table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->setWordWrap(false);
 
     Detail = new QPlainTextEdit;
