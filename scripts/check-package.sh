@@ -25,6 +25,13 @@ fail() {
     exit 1
 }
 
+# The license is stated where Debian looks for it, and the packet log's Qt libraries are
+# dependencies (found by dpkg-shlibdeps).
+grep -q '^License: GPL-3.0-or-later' "$share/doc/kivo-parser/copyright" || fail "no copyright file"
+for library in libqt6serialport6 libqt6charts6; do
+    dpkg-deb -f "$deb" Depends | grep -q "$library" || fail "the package does not depend on $library"
+done
+
 # The version the package carries is the one both programs print, without a display.
 version=$(dpkg-deb -f "$deb" Version)
 for program in kivo-parser kivo-decode; do
