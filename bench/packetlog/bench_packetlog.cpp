@@ -9,6 +9,7 @@
 #include "PacketLogModel.h"
 #include "PacketRowMaker.h"
 #include "SamplePackets.h"
+#include "SerialLineSource.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,7 +21,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <thread>
+
 #include <fcntl.h>
+#include <pty.h>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +93,59 @@ void BM_Kivo_Decode_Csv(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * Count);
 }
 
+// Lines through a pseudo-terminal into the log, as fast as they can be written: a serial source
+// is kept up with as long as this rate is well above the port's.
+void BM_Serial_Lines(benchmark::State& state) {
+    const qint64 lines = state.range(0);
+    std::mt19937 random(20231114);
+    QByteArray text;
+    for (qint64 i = 0; i < lines; ++i)
+        text += SamplePackets::Random_Paste(random).toLatin1() + "\r\n";
+    QTemporaryDir dir;
+    if (!SamplePackets::Write_Workspace(dir.path()))
+        return state.SkipWithError("cannot write the workspace");
+    for (auto _ : state) {
+        int master = -1, slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return state.SkipWithError("no pseudo-terminal");
+        PacketLogModel model;
+        PacketRowMaker maker(PacketRowMaker::Choose(QDir(dir.path()), QStringLiteral("Sensor-1")));
+        model.Reset(maker.Header(), true);
+        SerialLineSource source;
+        QObject::connect(&source, &SerialLineSource::Pastes_Arrived,
+                         [&](const QList<SerialLineSource::Paste>& pastes) {
+                             PacketRows rows;
+                             for (const SerialLineSource::Paste& paste : pastes)
+                                 maker.Add(paste.Text, paste.Line, paste.Time_Ms, rows);
+                             model.Append(rows);
+                         });
+        if (!source.Start(QString::fromLocal8Bit(::ttyname(slave)), 921600))
+            return state.SkipWithError("cannot open the pseudo-terminal");
+        std::thread writer([&] {
+            for (qsizetype at = 0; at < text.size();) {
+                const ssize_t written =
+                    ::write(master, text.constData() + at,
+                            size_t(std::min<qsizetype>(4096, text.size() - at)));
+                if (written <= 0)
+                    break;
+                at += written;
+            }
+        });
+        while (model.Rows().Size() < lines)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        writer.join();
+        source.Stop();
+        ::close(master);
+        ::close(slave);
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
+BENCHMARK(BM_Serial_Lines)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK(BM_Kivo_Decode_Csv)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
