@@ -57,12 +57,12 @@ class TestPacketLog : public QObject {
     Q_OBJECT
     std::optional<TestWorkspace> Work_Dir;
 
-    // The log of Sensor-1, as Ctrl+L in the main window opens it.
-    static PacketLogWindow* Open_Log(MainWindow& window) {
+    // The device's log, as Ctrl+L in the main window opens it.
+    static PacketLogWindow* Open_Log(MainWindow& window, const QString& device = "Sensor-1") {
         window.show();
         if (!QTest::qWaitForWindowActive(&window))
             return nullptr;
-        window.findChild<QComboBox*>()->setCurrentText("Sensor-1");
+        window.findChild<QComboBox*>()->setCurrentText(device);
         QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
         return window.findChild<PacketLogWindow*>();
     }
@@ -173,6 +173,19 @@ class TestPacketLog : public QObject {
         QCOMPARE(numbers.size(), 4);
         QCOMPARE(log->Chart->Series()->points(), numbers);
         QCOMPARE(log->Chart->Describe(numbers[1]), "Строка 3: Temperature = -5");
+    }
+
+    // Field meanings come as the CSV gives them (scaled numbers, units in the header); a time
+    // field is an X axis of dates.
+    void time_field_chart() {
+        QVERIFY(TestWorkspace::Write("thermo.log", "212EFB409C0500F15365\n2100000000F8FFFFFFFF\n"));
+        MainWindow window;
+        PacketLogWindow* log = Open_Log(window, "Thermo-21");
+        QVERIFY(log);
+        Load(*log, "thermo.log");
+        log->Chart->Plot(Column_Of(*log, "Temperature (°C)"), Column_Of(*log, "Time"));
+        QCOMPARE(log->Chart->Series()->points(),
+                 (QList<QPointF>{{1700000000000.0, -12.34}, {-1000.0, 0.0}}));
     }
 
     // Lines from a serial port (a pseudo-terminal here) join the table as they come, with their
