@@ -157,6 +157,7 @@ void PacketLogWindow::Start_Log(bool timed) {
             }
     }
     Type_Filter->setCurrentIndex(std::max(0, Type_Filter->findText(type)));
+    Apply_Filter(); // a type the new template lacks no longer filters
     statusBar()->showMessage(maker.Load_Problem());
     Update_Count();
 }

@@ -90,6 +90,14 @@ class TestPacketLog : public QObject {
         PacketLogWindow* log = Open_Log(window);
         QVERIFY(log && log->isVisible() && !log->isModal());
         QCOMPARE(log->windowTitle(), "Журнал пакетов «Sensor-1»");
+        // The device list's menu item brings the same log forward.
+        const QList<QAction*> items = window.findChild<QComboBox*>()->actions();
+        const auto item = std::find_if(items.begin(), items.end(), [](QAction* action) {
+            return action->text() == "Журнал пакетов «Sensor-1»";
+        });
+        QVERIFY(item != items.end());
+        (*item)->trigger();
+        QCOMPARE(window.findChildren<PacketLogWindow*>(), QList<PacketLogWindow*>{log});
         Load(*log, "bench.log");
         const QList<QStringList> expected = Kivo_Decode_Csv(Work_Dir->Path() + "/bench.log");
         QCOMPARE(expected.size(), 12); // the header and eleven pastes
