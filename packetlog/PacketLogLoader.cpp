@@ -48,16 +48,18 @@ void PacketLogLoader::Start(std::function<void()> work) {
 }
 
 bool PacketLogLoader::Load_File(const QString& path, std::shared_ptr<const TemplateChoice> choice) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Only regular files: a FIFO would block the window at the open, a device such as /dev/zero
+    // would never end its first line. A port is the serial source's.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         if (fd >= 0)
             ::close(fd);
         Failure = QStringLiteral("Не удалось открыть файл %1").arg(path);
         return false;
     }
     Failure.clear();
-    const qint64 size = S_ISREG(status.st_mode) ? status.st_size : 0;
+    const qint64 size = status.st_size;
     Start([this, fd, size, choice = std::move(choice)] {
         PacketRowMaker maker(choice);
         PasteLineReader reader(fd);

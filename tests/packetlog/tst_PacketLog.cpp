@@ -246,6 +246,12 @@ class TestPacketLog : public QObject {
         QVERIFY(log->Model.rowCount() > 0 && log->Model.rowCount() < lines);
         QVERIFY(log->statusBar()->currentMessage().startsWith("Отменено"));
         QVERIFY(log->Progress->isHidden());
+        // What is not a regular file is refused at once, in the status bar.
+        for (const QString path : {"missing.log", "Device", "/dev/zero"}) {
+            log->Open_File(path);
+            QCOMPARE(log->statusBar()->currentMessage(), "Не удалось открыть файл " + path);
+            QVERIFY(!log->Loader->Is_Running());
+        }
     }
 };
 
