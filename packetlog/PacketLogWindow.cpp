@@ -158,7 +158,8 @@ void PacketLogWindow::Start_Log(bool timed) {
     }
     Type_Filter->setCurrentIndex(std::max(0, Type_Filter->findText(type)));
     Apply_Filter(); // a type the new template lacks no longer filters
-    statusBar()->showMessage(maker.Load_Problem());
+    Template_Problem = maker.Load_Problem();
+    statusBar()->showMessage(Template_Problem);
     Update_Count();
 }
 
@@ -249,8 +250,10 @@ void PacketLogWindow::Take_Rows(PacketRows& rows) {
 void PacketLogWindow::Work_Finished(const QString& problem) {
     Progress->hide();
     Button_Cancel->hide();
-    const QString read = QStringLiteral("Пакетов: %1").arg(Model.Rows().Size());
-    statusBar()->showMessage(problem.isEmpty() ? read : problem + QStringLiteral(". ") + read);
+    QStringList parts = {Template_Problem, problem,
+                         QStringLiteral("Пакетов: %1").arg(Model.Rows().Size())};
+    parts.removeAll(QString());
+    statusBar()->showMessage(parts.join(QStringLiteral(". ")));
     Update_Actions();
 }
 

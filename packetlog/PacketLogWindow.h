@@ -61,7 +61,8 @@ class PacketLogWindow : public QMainWindow {
 
     QString Device;
     std::shared_ptr<const TemplateChoice> Choice; // the template the rows were decoded with
-    QString Source_Name; // the file or port, as the CSV's file cell names it
+    QString Source_Name;      // the file or port, as the CSV's file cell names it
+    QString Template_Problem; // why the template decodes nothing, or empty
     PacketLogModel Model;
     PacketLogLoader* Loader = nullptr;
     SerialLineSource* Serial = nullptr;
