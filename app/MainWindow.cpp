@@ -142,8 +142,11 @@ void MainWindow::Add_Packet_Log_Action() {
 void MainWindow::Open_Packet_Log() {
     const QString device_name = Combo_Device->currentText();
     for (PacketLogWindow* log : findChildren<PacketLogWindow*>()) {
-        if (log->Device_Name() == device_name)
-            return log->raise(), log->activateWindow();
+        if (log->Device_Name() == device_name) {
+            log->raise();
+            log->activateWindow();
+            return;
+        }
     }
     (new PacketLogWindow(device_name, this))->show();
 }
