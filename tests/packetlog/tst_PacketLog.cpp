@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -183,14 +184,21 @@ class TestPacketLog : public QObject {
         QCOMPARE(log->Chart->Describe(numbers[1]), "Строка 3: Temperature = -5");
     }
 
-    // Field meanings come as the CSV gives them (scaled numbers, units in the header); a time
-    // field is an X axis of dates.
+    // A dropped file is read. Field meanings come as the CSV gives them (scaled numbers, units in
+    // the header); a time field is an X axis of dates.
     void time_field_chart() {
         QVERIFY(TestWorkspace::Write("thermo.log", "212EFB409C0500F15365\n2100000000F8FFFFFFFF\n"));
         MainWindow window;
         PacketLogWindow* log = Open_Log(window, "Thermo-21");
         QVERIFY(log);
-        Load(*log, "thermo.log");
+        QMimeData file; // dropped on the window
+        file.setUrls({QUrl::fromLocalFile(Work_Dir->Path() + "/thermo.log")});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &file, Qt::LeftButton, {});
+        QApplication::sendEvent(log, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop({5, 5}, Qt::CopyAction, &file, Qt::LeftButton, {});
+        QApplication::sendEvent(log, &drop);
+        QTRY_COMPARE(log->Model.rowCount(), 2);
         log->Chart->Plot(Column_Of(*log, "Temperature (°C)"), Column_Of(*log, "Time"));
         QCOMPARE(log->Chart->Series()->points(),
                  (QList<QPointF>{{1700000000000.0, -12.34}, {-1000.0, 0.0}}));
