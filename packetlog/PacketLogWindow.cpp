@@ -160,6 +160,8 @@ void PacketLogWindow::Start_Log(bool timed) {
     Apply_Filter(); // a type the new template lacks no longer filters
     Template_Problem = maker.Load_Problem();
     statusBar()->showMessage(Template_Problem);
+    Progress->hide(); // work of an earlier log, given up, reports nothing more
+    Button_Cancel->hide();
     Update_Count();
 }
 
