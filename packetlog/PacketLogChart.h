@@ -32,8 +32,6 @@ class PacketLogChart : public QWidget {
     // Plots CSV column `y` against `x` (a CSV column, Row_Number or Arrival_Time).
     void Plot(int y, int x = Row_Number);
     QLineSeries* Series() const { return Line; }
-    // The shown row of each point of the series.
-    const std::vector<int>& Point_Rows() const { return Rows_Of_Points; }
     // "Строка <line>: <column> = <value>" for the point nearest to `point`; empty without points.
     QString Describe(const QPointF& point) const;
 
@@ -60,7 +58,7 @@ class PacketLogChart : public QWidget {
     QValueAxis* X_Value = nullptr;
     QDateTimeAxis* X_Time = nullptr;
     QValueAxis* Y_Axis = nullptr;
-    std::vector<int> Rows_Of_Points;
+    std::vector<int> Rows_Of_Points; // the shown row of each point of the series
     bool X_Is_Time = false;
     QTimer Rebuild_Later; // many rows at once are plotted anew, at most a few times a second
 };
