@@ -27,7 +27,7 @@ namespace {
 constexpr qsizetype Most_Points = 40000;
 
 // A cell as a number: an ISO 8601 date as milliseconds since 1970, else a decimal number.
-bool Value_Of(const QString& cell, double& value, bool& is_time) {
+bool Value_Of(QByteArrayView cell, double& value, bool& is_time) {
     if (cell.isEmpty())
         return false;
     bool ok = false;
@@ -35,7 +35,10 @@ bool Value_Of(const QString& cell, double& value, bool& is_time) {
     is_time = false;
     if (ok)
         return std::isfinite(value);
-    const QDateTime time = QDateTime::fromString(cell, Qt::ISODate);
+    // The table writes dates as yyyy-MM-ddThh:mm:ssZ; anything else is not worth parsing.
+    if (cell.size() != 20 || cell[4] != '-' || cell[10] != 'T')
+        return false;
+    const QDateTime time = QDateTime::fromString(QString::fromLatin1(cell), Qt::ISODate);
     if (!time.isValid())
         return false;
     value = double(time.toMSecsSinceEpoch());
@@ -155,13 +158,13 @@ bool PacketLogChart::Point_Of(int shown_row, QPointF& point) const {
     double y = 0;
     bool is_time = false;
     const int y_column = Y_Choice->currentData().toInt();
-    if (y_column < 0 || !Value_Of(Model.Rows().Cell(row, y_column), y, is_time))
+    if (y_column < 0 || !Value_Of(Model.Rows().Plain_Cell(row, y_column), y, is_time))
         return false;
     const int x_choice = X_Choice->currentData().toInt();
     double x = double(row + 1);
     if (x_choice == Arrival_Time)
         x = double(Model.Rows().Time_Of(row));
-    else if (x_choice >= 0 && !Value_Of(Model.Rows().Cell(row, x_choice), x, is_time))
+    else if (x_choice >= 0 && !Value_Of(Model.Rows().Plain_Cell(row, x_choice), x, is_time))
         return false;
     point = QPointF(x, y);
     return true;
@@ -198,7 +201,7 @@ void PacketLogChart::Rebuild() {
     bool x_is_time = x_choice == Arrival_Time;
     if (x_choice >= 0 && !Rows_Of_Points.empty()) {
         double value = 0;
-        Value_Of(Model.Rows().Cell(Model.Stored_Row(Rows_Of_Points.front()), x_choice), value,
+        Value_Of(Model.Rows().Plain_Cell(Model.Stored_Row(Rows_Of_Points.front()), x_choice), value,
                  x_is_time);
     }
     Line->replace(points);

@@ -125,3 +125,16 @@ QString PacketRows::Cell(qsizetype row, int column) const {
     QByteArray cell;
     return Next_Cell(text, at, &cell) ? QString::fromUtf8(cell) : QString();
 }
+
+QByteArrayView PacketRows::Plain_Cell(qsizetype row, int column) const {
+    const QByteArrayView text = Without_Row_End(Csv_Row(row));
+    qsizetype at = 0;
+    for (int skipped = 0; skipped < column; ++skipped) {
+        if (!Next_Cell(text, at, nullptr))
+            return {};
+    }
+    if (at >= text.size() || text[at] == '"')
+        return {};
+    const qsizetype end = text.indexOf(',', at);
+    return text.sliced(at, (end < 0 ? text.size() : end) - at);
+}

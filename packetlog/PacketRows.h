@@ -26,6 +26,9 @@ class PacketRows {
     QStringList Cells(qsizetype row) const { return Split_Row(Csv_Row(row)); }
     // One cell of the row (0 the file cell), without splitting the others; empty past the last.
     QString Cell(qsizetype row, int column) const;
+    // The same as the row's bytes when the cell is not quoted (numbers and dates never are); an
+    // empty view for a quoted or missing cell. Valid while the rows are.
+    QByteArrayView Plain_Cell(qsizetype row, int column) const;
     // Index into Types(), 0 for rows without a type (not decoded).
     int Type_Of(qsizetype row) const { return Entries[row].Type; }
     const QStringList& Types() const { return Type_Names; }
