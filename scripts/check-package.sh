@@ -106,6 +106,6 @@ devices=$(LC_ALL=C.UTF-8 bash -c 'source /usr/share/bash-completion/bash_complet
     COMP_LINE="${COMP_WORDS[*]}" COMP_POINT=${#COMP_LINE}
     _kivo_decode kivo-decode "" -d
     printf "%s\n" "${COMPREPLY[@]}"' _ "$share/bash-completion/completions/kivo-decode" "$sample")
-[ "$devices" = $'Sensor-1\nTag-20\nТермометр' ] || fail "completion of -d offered: $devices"
+[ "$devices" = $'Sensor-1\nTag-20\nТермометр\nThermo-21' ] || fail "completion of -d offered: $devices"
 
 echo "== $deb: installs and runs"
