@@ -247,7 +247,8 @@ void PacketLogChart::Add_Rows(int first, int last) {
     if (points.isEmpty())
         return;
     Line->append(points);
-    Fit_Axes();
+    if (!Chart->isZoomed()) // a view the user zoomed into stays where it is
+        Fit_Axes();
 }
 
 int PacketLogChart::Nearest_Point(const QPointF& point) const {
