@@ -28,10 +28,11 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     // A unit shows only after a number; a field with keys that make its value is no date by name.
     const bool shows_unit =
         field.Rule == FieldMeaning::Rule::Dec || field.Rule == FieldMeaning::Rule::Float;
-    // Only a field read by size alone is a date by its name; the time rule makes its own date.
-    field.Line = FieldLine::Of(field.Name, field.Rule == FieldMeaning::Rule::Number ||
-                                               field.Rule == FieldMeaning::Rule::Bitmap,
-                               shows_unit ? field.Meaning.Unit : QString());
+    // A field whose keys make its value is no date by its name; one whose only keys are order or
+    // signed is, but the time rule has made its date already.
+    field.Line = FieldLine::Of(
+        field.Name, !field.Meaning.Has_Value_Keys() && field.Rule != FieldMeaning::Rule::Time,
+        shows_unit ? field.Meaning.Unit : QString());
     return field;
 }
 
