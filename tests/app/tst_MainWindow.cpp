@@ -213,7 +213,8 @@ class TestMainWindow : public QObject {
                  "Название\tЗначение\tСмещение\tРазмер\nТип пакета\tOther\t0\t1\nPayload\t\t\t\n");
         window.Action_Copy_Json->trigger(); // kivo-decode --json's record, one line
         QCOMPARE(QApplication::clipboard()->text(),
-                 R"({"source":null,"input":"7F","hex":"7F","base64":false,"device":"Sensor-1",)"
+                 R"({"source":null,"input":"7F","hex":"7F","base64":false,"form":"hex",)"
+                 R"("device":"Sensor-1",)"
                  R"("ok":true,"type":{"code":127,"name":"Other"},"error":null,"fields":[{"name":)"
                  R"("Тип пакета","value":"Other","number":127,"unit":null,"label":null,"offset":0,)"
                  R"("size":1,"raw":"7F"},{"name":"Payload","value":"","number":null,"unit":null,)"

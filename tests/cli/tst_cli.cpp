@@ -173,7 +173,7 @@ class TestCli : public QObject {
     void Json_Records() {
         const QStringList odd = {u"\"\\ \x01Ж\r"_qs, u"q\"q"_qs, u"q\\q"_qs};
         QByteArray out = std::get<1>(
-            Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", "010203", " "} + odd));
+            Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", "0x010203", " "} + odd));
         QJsonArray records =
             QJsonDocument::fromJson('[' + out.chopped(1).replace('\n', ',') + ']').array();
         QCOMPARE(records.size(), 6);
@@ -185,7 +185,7 @@ class TestCli : public QObject {
         while (records.size() > 3)
             records.removeLast();
         const QByteArray expected = R"json([
-{"source":null,"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"device":"Датчик-1","ok":true,"type":{"code":1,"name":"Время"},"error":null,"fields":[
+{"source":null,"input":"AQDxU2UAAAAAAAAA","hex":"0100f1536500000000000000","base64":true,"form":"base64","device":"Датчик-1","ok":true,"type":{"code":1,"name":"Время"},"error":null,"fields":[
  {"name":"Тип пакета","value":"Время","number":1,"unit":null,"label":null,"offset":0,"size":1,"raw":"01"},
  {"name":"Время","value":"1700000000","number":1700000000,"unit":null,"label":null,"offset":1,"size":4,"raw":"00f15365","time":"14.11.2023 - 22:13:20(UTC+0)","utc":"2023-11-14T22:13:20Z"},
  {"name":"UTC_offset","value":"0","number":0,"unit":null,"label":null,"offset":5,"size":4,"raw":"00000000","time":"01.01.1970 - 00:00:00(UTC+0)","utc":"1970-01-01T00:00:00Z"},
@@ -194,8 +194,8 @@ class TestCli : public QObject {
   {"name":"UTC","value":"000","number":0,"unit":null,"label":null,"bit":0,"size":3},
   {"name":"Режим","value":"00000","number":0,"unit":null,"label":null,"bit":3,"size":5}]}],
  "messages":[],"warnings":[]},
-{"source":null,"input":"010203","hex":"010203","base64":false,"device":"Датчик-1","ok":false,"type":{"code":1,"name":null},"error":"Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3","fields":[],"messages":[],"warnings":[]},
-{"source":null,"input":" ","hex":"","base64":false,"device":"Датчик-1","ok":false,"type":null,"error":null,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}],"warnings":[]}])json";
+{"source":null,"input":"0x010203","hex":"010203","base64":false,"form":"0x","device":"Датчик-1","ok":false,"type":{"code":1,"name":null},"error":"Не верный размер парадаваемого пакета. Ожидаемый: 12, фактический: 3","fields":[],"messages":[],"warnings":[]},
+{"source":null,"input":" ","hex":"","base64":false,"form":"hex","device":"Датчик-1","ok":false,"type":null,"error":null,"fields":[],"messages":[{"title":"Ошибка","text":"Пустые входные данные"}],"warnings":[]}])json";
         QCOMPARE(records, QJsonDocument::fromJson(expected).array());
     }
 
@@ -224,17 +224,17 @@ class TestCli : public QObject {
         // Names and values with commas, quotes and line breaks; a name repeated in one type.
         QVERIFY(TestWorkspace::Write(u"t.json"_qs, QByteArray(Csv_Template).replace('\'', '"')));
         const auto [status, out, err] =
-            Run({"--csv", "-t", "t.json", "-i", "-", "7F\"2,\r", "0100F1536507"}, "010203\n");
+            Run({"--csv", "-t", "t.json", "-i", "-", "7F\"2,\r", "01:00:F1:53:65:07"}, "010203\n");
         QCOMPARE(status, 1);
         const QList<QStringList> expected = {
-            {"file", "line", "input", "device", "ok", "type", "error", "warnings", "Хвост,\n\"q\"",
-             "A", "A#2", "Время", "Ф", "Ф.b,c"},
-            {"", "", "7F\"2,\r", "t.json", "true", "Прочее, \"x\"", "",
+            {"file", "line", "input", "form", "device", "ok", "type", "error", "warnings",
+             "Хвост,\n\"q\"", "A", "A#2", "Время", "Ф", "Ф.b,c"},
+            {"", "", "7F\"2,\r", "hex", "t.json", "true", "Прочее, \"x\"", "",
              "3 character(s) that are not hex digits read as 0, the first \"\"\" at column 3",
              "\"2,\r", "0", "0", "", "", ""},
-            {"", "", "0100F1536507", "t.json", "true", "Т", "", "", "", "7", "",
+            {"", "", "01:00:F1:53:65:07", "bytes", "t.json", "true", "Т", "", "", "", "7", "",
              "2023-11-14T22:13:20Z", "", "3"},
-            {"-", "1", "010203", "t.json", "false", "",
+            {"-", "1", "010203", "hex", "t.json", "false", "",
              "Не верный размер парадаваемого пакета. "
              "Ожидаемый: 6, фактический: 3",
              "", "", "", "", "", "", ""}};
