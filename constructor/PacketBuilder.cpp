@@ -127,6 +127,11 @@ UserMessage Changes_Message(const QString& path, const QStringList& changes) {
     return {MessageIcon::Information, QStringLiteral("Внимание"), text};
 }
 
+// The file name as typed, less a ".json" typed with it: the save adds its own.
+QString Typed_File_Name(const QString& typed) {
+    return typed.endsWith(QStringLiteral(".json")) ? typed.chopped(5) : typed;
+}
+
 // Where the file typed into the window is written.
 QString Template_Path(const QString& file_name) {
     return QStringLiteral("Device/%1.json").arg(file_name);
@@ -349,7 +354,7 @@ void PacketBuilder::Own_File(const QString& file_name) {
 // changed and written, under its lock and together with the template file, so that nothing
 // registered while a question was open is lost.
 void PacketBuilder::Save_Packet_Parser() {
-    const QString file_name = Edit_File_Name->text();
+    const QString file_name = Typed_File_Name(Edit_File_Name->text());
     const QString device_name = Edit_Device_Name->text();
     if (file_name.isEmpty() || device_name.isEmpty()) {
         Reporter({MessageIcon::Critical, QStringLiteral("Ошибка"),

@@ -101,6 +101,16 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(Template(0)[u"data"_qs][0][u"size"_qs].toInt(), 9);
     }
 
+    // A ".json" typed with the file name is not doubled; a name that is nothing else is empty.
+    void typedExtension() {
+        D->Add_Type("1");
+        QCOMPARE(D->Save("S", "a.json"), Saved);
+        QCOMPARE(TestWorkspace::Registry(), u"S=a.json"_qs);
+        QCOMPARE(QDir("Device").entryList(QDir::Files), QStringList{"a.json"});
+        QCOMPARE(D->Save("S", ".json"),
+                 QStringList{"C|Ошибка|Незавние устройтсва или файла пустое."});
+    }
+
     // Each form of the type and size cells, and the file laid out as indented JSON. A number that
     // will be saved as 0 shows red with a tooltip.
     // clang-format off
