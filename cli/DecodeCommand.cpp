@@ -97,8 +97,9 @@ const char* const Description =
     "was not or had a length error (the ERROR result), when an input could not be read, held a\n"
     "line longer than 64 MiB, or the output could not be written; 2 for usage errors (unknown\n"
     "option, unknown device, a -t or -i file that cannot be read, a -C directory that does not\n"
-    "exist). --check exits 0 when the template is clean and 1 when anything is reported; --test 0\n"
-    "when every entry passed, else 1 (also for a golden file larger than 64 MiB).";
+    "exist). --check exits 0 when the template is clean or has warnings only (their lines say\n"
+    "\"warning: \"), else 1; --test 0 when every entry passed, else 1 (also for a golden file\n"
+    "larger than 64 MiB).";
 
 } // namespace
 
@@ -272,7 +273,8 @@ int DecodeCommand::Check(const TemplateChoice& choice) {
     const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.Bytes);
     for (const TemplateLinter::Finding& finding : findings)
         Out.Append_Utf8(choice.Template_Path() + QStringLiteral(": ") + finding.Line() + u'\n');
-    return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
+    return Finish(TemplateLinter::Has_Errors(findings) ? DecodeCommand::Not_All_Decoded
+                                                       : DecodeCommand::All_Decoded);
 }
 
 void DecodeCommand::Put_Location() {
