@@ -9,6 +9,7 @@
 #include "SafeFile.h"
 #include "TemplateChoice.h"
 #include "TemplateLinter.h"
+#include "UserWorkspace.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -45,9 +48,10 @@ const char* const Description =
     "that does not decode. For a paste read from a file or standard input every such line starts\n"
     "with \"<file>:<line>: \" (\"-\" for standard input).\n"
     "\n"
-    "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory,\n"
-    "matched exactly, case-sensitively. Without -d or -t the first device the window lists is\n"
-    "used; with no device registered the template path is the bare \"Device/\", which cannot be\n"
+    "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory\n"
+    "(-C DIR, --user-workspace, or the current directory), matched exactly, case-sensitively.\n"
+    "Without -d or -t the one registered device is used; with several, -d must name one (a usage\n"
+    "error lists them); with none the template path is the bare \"Device/\", which cannot be\n"
     "opened, so every packet fails as it does in the window with an empty device list.\n"
     "With -t FILE (a path relative to the current directory, not to -C) the header line names\n"
     "the file name of FILE, and messages name FILE as given.\n"
@@ -114,8 +118,10 @@ void DecodeCommand::Add_Options() {
     Parser.setApplicationDescription(QString::fromUtf8(Description));
     Parser.addHelpOption();
     Parser.addVersionOption();
-    Parser.addOptions({Workdir_Option, Device_Option, Template_Option, Input_Option, Json_Option,
-                       Csv_Option, Check_Option, Test_Option});
+    User_Workspace_Option.setDescription(
+        User_Workspace_Option.description().arg(UserWorkspace::Location()));
+    Parser.addOptions({Workdir_Option, User_Workspace_Option, Device_Option, Template_Option,
+                       Input_Option, Json_Option, Csv_Option, Check_Option, Test_Option});
     Parser.addPositionalArgument(QStringLiteral("PACKET"),
                                  QStringLiteral("Packets to decode (default: standard input); "
                                                 "with --test, golden files."),
@@ -139,6 +145,8 @@ int DecodeCommand::Finish(int status) {
 
 QString DecodeCommand::Conflicts() const {
     const bool check = Parser.isSet(Check_Option), test = Parser.isSet(Test_Option);
+    if (Parser.isSet(Workdir_Option) && Parser.isSet(User_Workspace_Option))
+        return QStringLiteral("-C and --user-workspace exclude each other");
     if (Parser.isSet(Device_Option) && Parser.isSet(Template_Option))
         return QStringLiteral("-d and -t exclude each other");
     if (Parser.isSet(Json_Option) && Parser.isSet(Csv_Option))
@@ -172,8 +180,8 @@ int DecodeCommand::Execute(const QStringList& arguments) {
     }
     if (const QString conflict = Conflicts(); !conflict.isEmpty())
         return Usage(conflict);
-    if (!QFileInfo(Workdir().path()).isDir())
-        return Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+    if (!Prepare_Workdir())
+        return Finish(DecodeCommand::Usage_Error);
     // A save the window was killed in is undone first, and said so once.
     DeviceRegistry::Recover(
         [this](const UserMessage& message) {
@@ -197,7 +205,25 @@ int DecodeCommand::Execute(const QStringList& arguments) {
 }
 
 QDir DecodeCommand::Workdir() const {
+    if (Parser.isSet(User_Workspace_Option))
+        return QDir(UserWorkspace::Location());
     return QDir(Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral("."));
+}
+
+bool DecodeCommand::Prepare_Workdir() {
+    if (Parser.isSet(User_Workspace_Option)) {
+        const QString error =
+            UserWorkspace::Prepare(UserWorkspace::Location(), UserWorkspace::Installed_Sample());
+        if (!error.isEmpty()) {
+            Usage(error);
+            return false;
+        }
+    }
+    if (!QFileInfo(Workdir().path()).isDir()) {
+        Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+        return false;
+    }
+    return true;
 }
 
 std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
@@ -215,14 +241,21 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
         DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")), Message_Line());
     QString name = devices.isEmpty() ? QString() : devices.first().Name;
     QString file_name = devices.isEmpty() ? QString() : devices.first().File_Name;
+    QStringList names;
+    for (const DeviceRegistry::Device& device : devices)
+        names.append(device.Name);
+    // Which device comes first changes as devices are saved: with several, the user says which.
+    if (!Parser.isSet(Device_Option) && devices.size() > 1) {
+        Usage(QStringLiteral("%1 registers several devices; choose one with -d: %2")
+                  .arg(QDir::cleanPath(workdir.filePath(QStringLiteral("Dev.conf"))),
+                       names.join(QStringLiteral(", "))));
+        return nullptr;
+    }
     if (Parser.isSet(Device_Option)) {
         name = Parser.value(Device_Option);
         const auto found = std::find_if(devices.begin(), devices.end(),
                                         [&](const auto& device) { return device.Name == name; });
         if (found == devices.end()) {
-            QStringList names;
-            for (const DeviceRegistry::Device& device : devices)
-                names.append(device.Name);
             Usage(QStringLiteral("unknown device \"%1\"; registered devices: %2")
                       .arg(name, names.isEmpty() ? QStringLiteral("none (%1 lists no devices)")
                                                        .arg(workdir.filePath("Dev.conf"))
@@ -244,11 +277,15 @@ bool DecodeCommand::Open_Inputs() {
             continue;
         }
         const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+        int error = errno;
         struct stat status {};
-        if (fd >= 0)
+        if (fd >= 0) {
             Inputs.push_back({name, fd, true});
-        if (fd < 0 || ::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-            Usage(QStringLiteral("cannot read the input file %1").arg(name));
+            error = ::fstat(fd, &status) != 0 ? errno : S_ISDIR(status.st_mode) ? EISDIR : 0;
+        }
+        if (error != 0 || fd < 0) {
+            Usage(QStringLiteral("cannot read the input file %1: %2")
+                      .arg(name, QString::fromLocal8Bit(std::strerror(error))));
             return false;
         }
     }

@@ -44,6 +44,8 @@ class DecodeCommand {
     QString Conflicts() const;
     int Usage(const QString& text);
     QDir Workdir() const;
+    // Makes the user's workspace on first use; false after a usage error has been printed.
+    bool Prepare_Workdir();
     // The template to use; nothing after a usage error has been printed.
     std::unique_ptr<TemplateChoice> Choose_Template();
     // Opens the inputs; false after a usage error has been printed.
@@ -69,6 +71,10 @@ class DecodeCommand {
                                       QStringLiteral("Where Dev.conf and Device/ are (default: "
                                                      "the current directory)."),
                                       QStringLiteral("DIR")};
+    QCommandLineOption User_Workspace_Option{
+        QStringLiteral("user-workspace"),
+        QStringLiteral("Work in the window's own workspace, %1 (made from the installed sample "
+                       "workspace on first use).")};
     QCommandLineOption Device_Option{{QStringLiteral("d"), QStringLiteral("device")},
                                      QStringLiteral("A device registered in Dev.conf."),
                                      QStringLiteral("NAME")};

@@ -36,8 +36,10 @@ const QString Path = u"Device/rich.json"_qs;
 // The exit status (-1 after a crash), standard output and standard error.
 using Run_Result = std::tuple<int, QByteArray, QByteArray>;
 
-Run_Result Run(const QStringList& arguments, const QByteArray& input = {}) {
+Run_Result Run(const QStringList& arguments, const QByteArray& input = {},
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KIVO_DECODE_PATH), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -112,8 +114,10 @@ class TestCli : public QObject {
         "unreadable -t | -t,absent.json,01 | 2 | cannot read the template file absent.json",
         "-t directory | --check,-t,Device | 2 | cannot read the template file Device",
         "no -C directory | -C,absent,01 | 2 | no such directory: absent",
-        "no -i file | -i,-,-i,absent | 2 | cannot read the input file absent",
-        "-i directory | -i,Device | 2 | cannot read the input file Device",
+        "no -i file | -d,Gone,-i,-,-i,absent | 2 | cannot read the input file absent: No such file or directory",
+        "-i directory | -d,Gone,-i,Device | 2 | cannot read the input file Device: Is a directory",
+        "several devices, no -d | 01 | 2 | Dev.conf registers several devices; choose one with -d: Big, Fifo, Gone, Zero, Датчик-1",
+        "-C and --user-workspace | -C,.,--user-workspace,01 | 2 | -C and --user-workspace exclude each other",
         "--json --csv | --json,--csv | 2 | --json and --csv exclude each other",
         "--check --csv | --check,--csv | 2 | --json and --csv only go with decoding",
         "--check -i | --check,-i,- | 2 | -i only goes with decoding",
@@ -129,6 +133,22 @@ class TestCli : public QObject {
         QCOMPARE(status, cells[1].toInt());
         QCOMPARE(QString::fromUtf8(err), cells[1] == u"2" ? usage : cells[2]);
         QVERIFY(cells[1] != u"2" || out.isEmpty()); // a usage error decodes nothing
+    }
+
+    // The one registered device needs no -d, wherever the workspace is: -C, or the window's own
+    // folder under the user's data location.
+    void Chooses_The_Only_Device() {
+        QVERIFY(QDir().mkpath(u"one/Device"_qs) &&
+                TestWorkspace::Write(u"one/Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\n") &&
+                TestWorkspace::Write(u"one/"_qs + Path, Rich_Template));
+        const Run_Result expected = Run({"-d", Device, "7F01"});
+        QCOMPARE(std::get<0>(expected), 0);
+        QCOMPARE(Run({"-C", "one", "7F01"}), expected);
+        QVERIFY(QDir().mkpath(u"data/kivo-parser"_qs));
+        QVERIFY(TestWorkspace::Copy(u"one"_qs, u"data/kivo-parser"_qs));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_DATA_HOME"_qs, QDir::current().absoluteFilePath(u"data"_qs));
+        QCOMPARE(Run({"--user-workspace", "7F01"}, {}, environment), expected);
     }
 
     // Arguments first, then the inputs in order; messages and warnings name the file and line
