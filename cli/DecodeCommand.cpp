@@ -90,6 +90,10 @@ const char* const Description =
     "fixed column) gets \"#2\", \"#3\", ..., the first number that is still free, so every field\n"
     "value has a column of its own.\n"
     "\n"
+    "--record FILE: instead of printing, appends one golden-file entry per packet to FILE (made\n"
+    "when missing), with the device, the message boxes and the pane text as decoded now; then\n"
+    "\"--test FILE\" passes until decoding changes. Needs a registered device.\n"
+    "\n"
     "--test FILE...: golden files. \"== <device> | <packet>\" starts an entry; its lines starting\n"
     "with \">\" are the expected pane text, line by line, and \"! <title> | <text>\" the expected\n"
     "message boxes, in order; other lines describe it. Lines before the first entry are blank or\n"
@@ -121,7 +125,8 @@ void DecodeCommand::Add_Options() {
     User_Workspace_Option.setDescription(
         User_Workspace_Option.description().arg(UserWorkspace::Location()));
     Parser.addOptions({Workdir_Option, User_Workspace_Option, Device_Option, Template_Option,
-                       Input_Option, Json_Option, Csv_Option, Check_Option, Test_Option});
+                       Input_Option, Json_Option, Csv_Option, Check_Option, Test_Option,
+                       Record_Option});
     Parser.addPositionalArgument(QStringLiteral("PACKET"),
                                  QStringLiteral("Packets to decode (default: standard input); "
                                                 "with --test, golden files."),
@@ -163,6 +168,12 @@ QString DecodeCommand::Conflicts() const {
         return QStringLiteral("--test takes each entry's device from the file");
     if (test && Parser.positionalArguments().isEmpty())
         return QStringLiteral("--test needs a golden file");
+    if (Parser.isSet(Record_Option) &&
+        (check || test || Parser.isSet(Json_Option) || Parser.isSet(Csv_Option)))
+        return QStringLiteral("--record goes with none of --check, --test, --json and --csv");
+    if (Parser.isSet(Record_Option) && Parser.isSet(Template_Option))
+        return QStringLiteral("--record takes a registered device (-d), not -t: a golden file "
+                              "names devices");
     return {};
 }
 
@@ -199,6 +210,9 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         return Finish(DecodeCommand::Usage_Error);
     if (Parser.isSet(Check_Option))
         return Check(*choice);
+    if (Parser.isSet(Record_Option) && choice->Device_Name().isEmpty())
+        return Usage(QStringLiteral("--record needs a registered device; %1 lists none")
+                         .arg(QDir::cleanPath(Workdir().filePath(QStringLiteral("Dev.conf")))));
     if (!Open_Inputs())
         return Finish(DecodeCommand::Usage_Error);
     return Decode(*choice, Parser.positionalArguments());
@@ -341,8 +355,28 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
     }
 
     qint64 failures = 0;
+    const bool recording = Parser.isSet(Record_Option);
+    QString entries;
+    qint64 recorded = 0;
+    const auto record = [&](const QString& paste) {
+        GoldenFileTest::Pane pane;
+        const PacketConversion::Result& result = conversion.Run(paste, decode, &pane);
+        if (const std::optional<QString> entry =
+                GoldenFileTest::Entry(choice.Device_Name(), paste, result, pane)) {
+            entries += u'\n' + *entry;
+            ++recorded;
+            return;
+        }
+        Put_Location();
+        Err.Append_Utf8(QStringLiteral("kivo-decode: not recorded, a golden file cannot hold "
+                                       "this paste or its messages on single lines: %1\n")
+                            .arg(paste));
+        ++failures;
+    };
     const auto convert = [&](const QString& paste, const RecordSource* source) {
         Source = source;
+        if (recording)
+            return record(paste);
         const bool as_text = !json && !csv;
         const PacketConversion::Result& result =
             conversion.Run(paste, decode, as_text ? &Out : nullptr);
@@ -365,8 +399,36 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
     for (const Input& input : Inputs)
         read_ok = Decode_Input(input, convert) && read_ok;
     Source = nullptr;
+    if (recording && !Append_Record(entries, recorded))
+        return Finish(DecodeCommand::Not_All_Decoded);
     return Finish(failures == 0 && read_ok ? DecodeCommand::All_Decoded
                                            : DecodeCommand::Not_All_Decoded);
+}
+
+bool DecodeCommand::Append_Record(const QString& entries, qint64 count) {
+    const QString name = Parser.value(Record_Option);
+    QFile file(name);
+    QString failure;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        failure = file.errorString();
+    } else {
+        const qint64 old_size = file.size();
+        // Each entry comes after a line feed: a blank line after the file's last line, or the end
+        // of a last line that had none.
+        QByteArray bytes = entries.toUtf8();
+        if (old_size == 0)
+            bytes.remove(0, 1);
+        if (!file.seek(old_size) || file.write(bytes) != bytes.size() || !file.flush()) {
+            failure = file.errorString();
+            file.resize(old_size); // what was appended in part goes again
+        }
+    }
+    if (!failure.isEmpty()) {
+        Err.Append_Utf8(QStringLiteral("kivo-decode: cannot write %1: %2\n").arg(name, failure));
+        return false;
+    }
+    Out.Append_Utf8(QStringLiteral("%1 entries recorded in %2\n").arg(count).arg(name));
+    return true;
 }
 
 bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& convert) {

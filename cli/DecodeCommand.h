@@ -52,6 +52,8 @@ class DecodeCommand {
     bool Open_Inputs();
     int Check(const TemplateChoice& choice);
     int Decode(const TemplateChoice& choice, const QStringList& pastes);
+    // Appends the entries to the --record file whole, or not at all; false after a report.
+    bool Append_Record(const QString& entries, qint64 count);
     // Converts each line of an input that is neither blank nor a comment; false after a read
     // error.
     bool Decode_Input(const Input& input, const Convert_Function& convert);
@@ -94,6 +96,10 @@ class DecodeCommand {
     QCommandLineOption Check_Option{QStringLiteral("check"),
                                     QStringLiteral("Lint the template instead of decoding: one "
                                                    "line per finding.")};
+    QCommandLineOption Record_Option{
+        QStringLiteral("record"),
+        QStringLiteral("Append golden-file entries for the packets, as decoded now, to FILE."),
+        QStringLiteral("FILE")};
     QCommandLineOption Test_Option{
         QStringLiteral("test"),
         QStringLiteral("Check golden files (the arguments) instead of decoding; format below.")};

@@ -84,7 +84,7 @@ class TestMainWindow : public QObject {
     }
     void cleanup() { Work_Dir.reset(); }
 
-    // The window's own cases; the samples of examples/packets.txt are checked through the
+    // The window's own cases; the samples of examples/workspace/packets.txt are checked through the
     // command-line decoder, which prints the same text from the same conversion. One base64
     // sample here shows the window takes that path too.
     void convert_data() {

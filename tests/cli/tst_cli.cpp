@@ -295,11 +295,11 @@ class TestCli : public QObject {
         const auto [status, csv, err] = Run(QStringList{"--csv", "-t", "m.json"} + pastes);
         const QList<QStringList> rows = Read_Csv(csv);
         QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[0].mid(8), (QStringList{"Temperature (°C)", "Battery (mV)", "Status",
+        QCOMPARE(rows[0].mid(9), (QStringList{"Temperature (°C)", "Battery (mV)", "Status",
                                               "Status.Alarm", "Status.Mode", "Time"}));
-        QCOMPARE(rows[1].mid(8),
+        QCOMPARE(rows[1].mid(9),
                  (QStringList{"-12.34", "40000", "", "1", "норма", "2023-11-14T22:13:20Z"}));
-        QCOMPARE(rows[2].mid(8),
+        QCOMPARE(rows[2].mid(9),
                  (QStringList{"-10.00", "1", "", "0", "выкл", "1969-12-31T23:59:59Z"}));
     }
 
@@ -312,11 +312,11 @@ class TestCli : public QObject {
             "name": "X"}, {"num_byte": 3, "size": 1, "name": "X"}, {"num_byte": 4, "size": 1,
             "name": "X#2"}, {"num_byte": 5, "size": 1, "name": "type"}, {"num_byte": 6, "size": 1,
             "name": "ok"}]}]})"));
-        const QList<QStringList> expected = {{"file", "line", "input", "device", "ok", "type",
-                                              "error", "warnings", "file#2", "X", "X#2", "X#2#2",
-                                              "type#2", "ok#2"},
-                                             {"", "", "01020304050607", "t.json", "true", "T", "",
-                                              "", "2", "3", "4", "5", "6", "7"}};
+        const QList<QStringList> expected = {{"file", "line", "input", "form", "device", "ok",
+                                              "type", "error", "warnings", "file#2", "X", "X#2",
+                                              "X#2#2", "type#2", "ok#2"},
+                                             {"", "", "01020304050607", "hex", "t.json", "true",
+                                              "T", "", "", "2", "3", "4", "5", "6", "7"}};
         QCOMPARE(Read_Csv(std::get<1>(Run({"--csv", "-t", "t.json", "01020304050607"}))), expected);
     }
 
@@ -353,6 +353,27 @@ class TestCli : public QObject {
         QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})), QByteArray()); // once
         QCOMPARE(TestWorkspace::Read(u"Dev.conf"_qs), registry);
         QCOMPARE(TestWorkspace::Read(Path), Rich_Template);
+    }
+
+    // --record appends entries that --test then passes, after what the file held; a paste the
+    // format cannot hold is left out and fails the run; a file that cannot be written is
+    // reported.
+    void Records_Golden_Entries() {
+        QVERIFY(TestWorkspace::Write(u"g.txt"_qs, "# mine"));
+        const QStringList record{"-d", Device, "--record", "g.txt"};
+        QCOMPARE(Run(record + QStringList{"7F01", "AQDxU2UAAAAAAAAA", "01:02", "7F\r", "\u0800"}),
+                 Run_Result(1, "4 entries recorded in g.txt\n",
+                            "kivo-decode: not recorded, a golden file cannot hold this paste or "
+                            "its messages on single lines: 7F\r\n"));
+        QCOMPARE(Run(record, "# a comment\n0x02\n"),
+                 Run_Result(0, "1 entries recorded in g.txt\n", {}));
+        const QByteArray golden = TestWorkspace::Read(u"g.txt"_qs);
+        QVERIFY(golden.startsWith("# mine\n== Датчик-1 | 7F01\n>\t\t\tДатчик-1\n"));
+        QCOMPARE(golden.count("\n== "), 5);
+        QCOMPARE(Run({"--test", "g.txt"}), Run_Result(0, "5 passed, 0 failed\n", {}));
+        QCOMPARE(std::get<2>(Run({"-d", Device, "--record", "Device", "01"})),
+                 "kivo-decode: cannot write Device: Is a directory\n");
+        QCOMPARE(std::get<0>(Run({"-t", Path, "--record", "g.txt", "01"})), 2);
     }
 
     // Golden files: a passing one, a failing one with its diff, a malformed one.
