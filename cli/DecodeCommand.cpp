@@ -427,7 +427,10 @@ bool DecodeCommand::Append_Record(const QString& entries, qint64 count) {
         Err.Append_Utf8(QStringLiteral("kivo-decode: cannot write %1: %2\n").arg(name, failure));
         return false;
     }
-    Out.Append_Utf8(QStringLiteral("%1 entries recorded in %2\n").arg(count).arg(name));
+    Out.Append_Utf8(QStringLiteral("recorded %1 %2 in %3\n")
+                        .arg(QString::number(count),
+                             count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"),
+                             name));
     return true;
 }
 

@@ -362,11 +362,11 @@ class TestCli : public QObject {
         QVERIFY(TestWorkspace::Write(u"g.txt"_qs, "# mine"));
         const QStringList record{"-d", Device, "--record", "g.txt"};
         QCOMPARE(Run(record + QStringList{"7F01", "AQDxU2UAAAAAAAAA", "01:02", "7F\r", "\u0800"}),
-                 Run_Result(1, "4 entries recorded in g.txt\n",
+                 Run_Result(1, "recorded 4 entries in g.txt\n",
                             "kivo-decode: not recorded, a golden file cannot hold this paste or "
                             "its messages on single lines: 7F\r\n"));
         QCOMPARE(Run(record, "# a comment\n0x02\n"),
-                 Run_Result(0, "1 entries recorded in g.txt\n", {}));
+                 Run_Result(0, "recorded 1 entry in g.txt\n", {}));
         const QByteArray golden = TestWorkspace::Read(u"g.txt"_qs);
         QVERIFY(golden.startsWith("# mine\n== Датчик-1 | 7F01\n>\t\t\tДатчик-1\n"));
         QCOMPARE(golden.count("\n== "), 5);
