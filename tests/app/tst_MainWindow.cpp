@@ -6,6 +6,7 @@
 #include "RememberedDevice.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
+#include "ToolkitTranslation.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -189,8 +190,10 @@ class TestMainWindow : public QObject {
         ModalBoxes answerer;
         MainWindow window;
         window.show();
+        QVERIFY(ToolkitTranslation::Install(*qApp)); // Qt's own entries speak Russian too
         QMenu* menu = Open_Menu(window.Text_Output);
         QVERIFY(menu != nullptr);
+        QVERIFY(menu->actions().first()->text().startsWith(u"&Копировать"_qs));
         QCOMPARE(menu->actions().mid(menu->actions().size() - 2),
                  (QList<QAction*>{window.Action_Copy_Json, window.Action_Copy_Table}));
         menu->close();
