@@ -42,6 +42,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Edit_Packet->setGeometry(120, 20, 541, 24);
     // A paste of any length is decoded whole, as the command-line decoder does.
     Edit_Packet->setMaxLength(std::numeric_limits<int>::max());
+    // Placeholders show only while the widgets are empty; their texts stay empty.
+    Edit_Packet->setPlaceholderText(QStringLiteral("Вставьте пакет: hex или base64"));
 
     Text_Output = new QPlainTextEdit(this);
     Text_Output->setGeometry(10, 60, 651, 401);
@@ -90,6 +92,13 @@ void MainWindow::Load_Devices() {
         Device_Files.insert(device.Name, device.File_Name);
     Fit_Device_Popup();
     Select_Remembered_Device();
+    Text_Output->setPlaceholderText(
+        Combo_Device->count() > 0
+            ? QString()
+            : QStringLiteral("Устройств пока нет. Чтобы добавить устройство, нажмите "
+                             "«Конструктор», постройте шаблон его пакетов, введите название "
+                             "устройства и файла и нажмите «Сохранить»: устройство появится в "
+                             "списке, когда окно конструктора закроется."));
 }
 
 void MainWindow::Open_Constructor() {

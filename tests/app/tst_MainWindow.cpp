@@ -234,6 +234,11 @@ class TestMainWindow : public QObject {
         ModalBoxes answerer;
         MainWindow window;
         QCOMPARE(window.Combo_Device->count(), 0);
+        // The empty pane says how to add a device; the texts themselves stay empty.
+        QVERIFY(window.Text_Output->placeholderText().contains(u"«Конструктор»"_qs));
+        QVERIFY(window.Text_Output->toPlainText().isEmpty() &&
+                window.Edit_Packet->text().isEmpty());
+        QCOMPARE(window.Edit_Packet->placeholderText(), u"Вставьте пакет: hex или base64"_qs);
         Convert(window, QString(), "0100F15365FBFF05");
         QCOMPARE(answerer.Shown,
                  (QStringList{"I|Ошибка|Не удалось открыть файлDevice/", Not_Decoded}));
