@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "DeviceRegistry.h"
+#include "DeviceRemoval.h"
 #include "FieldTooltip.h"
 #include "JsonRecord.h"
 #include "MessageBox.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Load_Devices();
     Add_Edit_Template_Action();
     Add_Packet_Log_Action();
+    Add_Remove_Device_Action();
 
     // Buttons act as soon as they go down, not on release.
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
@@ -177,9 +179,52 @@ void MainWindow::Close_Constructor() {
         Builder_Window->deleteLater();
     }
     Builder_Window = nullptr;
+    Reload_Devices();
+}
+
+void MainWindow::Reload_Devices() {
     Combo_Device->clear();
     Device_Files.clear();
     Load_Devices();
+}
+
+// The device list's context menu removes the current device, after a question.
+void MainWindow::Add_Remove_Device_Action() {
+    auto* remove = new QAction(Combo_Device);
+    Combo_Device->addAction(remove);
+    const auto name_device = [this, remove] {
+        const QString device_name = Combo_Device->currentText();
+        remove->setText(QStringLiteral("Удалить устройство «%1»...")
+                            .arg(QString(device_name).replace(u'&', QStringLiteral("&&"))));
+        remove->setEnabled(Combo_Device->count() > 0);
+    };
+    name_device();
+    connect(Combo_Device, &QComboBox::currentTextChanged, remove, name_device);
+    connect(remove, &QAction::triggered, this, &MainWindow::Remove_Device);
+}
+
+// The entry leaves Dev.conf; the template file stays unless the user ticks its removal, which is
+// offered only for a file no other device uses.
+void MainWindow::Remove_Device() {
+    const QString device_name = Combo_Device->currentText();
+    if (Builder_Window != nullptr || Combo_Device->count() == 0)
+        return;
+    const QString file = DeviceRemoval::Removable_File(device_name);
+    const QString file_name = Device_Files.value(device_name);
+    QString text = QStringLiteral("Удалить устройство «%1»? Его запись удаляется из Dev.conf.")
+                       .arg(device_name);
+    if (!file_name.isEmpty())
+        text += QStringLiteral(" Файл шаблона Device/%1 остаётся%2.")
+                    .arg(file_name,
+                         file.isEmpty() ? QString() : QStringLiteral(", если не отметить ниже"));
+    const QString option = file.isEmpty()
+                               ? QString()
+                               : QStringLiteral("Удалить и файл шаблона Device/%1").arg(file_name);
+    bool with_file = false;
+    if (!Ask_Question_With_Option(QStringLiteral("Подтверждение"), text, option, with_file))
+        return;
+    if (DeviceRemoval::Remove(device_name, with_file, Message_Box_Reporter()))
+        Reload_Devices();
 }
 
 // The template file is read anew by a fresh decoder at every conversion, so edits to it take
