@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "DeviceRegistry.h"
+#include "DeviceRemoval.h"
 #include "FieldTooltip.h"
 #include "JsonRecord.h"
 #include "MessageBox.h"
@@ -42,6 +43,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Edit_Packet->setGeometry(120, 20, 541, 24);
     // A paste of any length is decoded whole, as the command-line decoder does.
     Edit_Packet->setMaxLength(std::numeric_limits<int>::max());
+    // Placeholders show only while the widgets are empty; their texts stay empty.
+    Edit_Packet->setPlaceholderText(QStringLiteral("Вставьте пакет: hex или base64"));
 
     Text_Output = new QPlainTextEdit(this);
     Text_Output->setGeometry(10, 60, 651, 401);
@@ -63,6 +66,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Load_Devices();
     Add_Edit_Template_Action();
     Add_Packet_Log_Action();
+    Add_Remove_Device_Action();
 
     // Buttons act as soon as they go down, not on release.
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
@@ -90,6 +94,13 @@ void MainWindow::Load_Devices() {
         Device_Files.insert(device.Name, device.File_Name);
     Fit_Device_Popup();
     Select_Remembered_Device();
+    Text_Output->setPlaceholderText(
+        Combo_Device->count() > 0
+            ? QString()
+            : QStringLiteral("Устройств пока нет. Чтобы добавить устройство, нажмите "
+                             "«Конструктор», постройте шаблон его пакетов, введите название "
+                             "устройства и файла и нажмите «Сохранить»: устройство появится в "
+                             "списке, когда окно конструктора закроется."));
 }
 
 void MainWindow::Open_Constructor() {
@@ -168,9 +179,52 @@ void MainWindow::Close_Constructor() {
         Builder_Window->deleteLater();
     }
     Builder_Window = nullptr;
+    Reload_Devices();
+}
+
+void MainWindow::Reload_Devices() {
     Combo_Device->clear();
     Device_Files.clear();
     Load_Devices();
+}
+
+// The device list's context menu removes the current device, after a question.
+void MainWindow::Add_Remove_Device_Action() {
+    auto* remove = new QAction(Combo_Device);
+    Combo_Device->addAction(remove);
+    const auto name_device = [this, remove] {
+        const QString device_name = Combo_Device->currentText();
+        remove->setText(QStringLiteral("Удалить устройство «%1»...")
+                            .arg(QString(device_name).replace(u'&', QStringLiteral("&&"))));
+        remove->setEnabled(Combo_Device->count() > 0);
+    };
+    name_device();
+    connect(Combo_Device, &QComboBox::currentTextChanged, remove, name_device);
+    connect(remove, &QAction::triggered, this, &MainWindow::Remove_Device);
+}
+
+// The entry leaves Dev.conf; the template file stays unless the user ticks its removal, which is
+// offered only for a file no other device uses.
+void MainWindow::Remove_Device() {
+    const QString device_name = Combo_Device->currentText();
+    if (Builder_Window != nullptr || Combo_Device->count() == 0)
+        return;
+    const QString file = DeviceRemoval::Removable_File(device_name);
+    const QString file_name = Device_Files.value(device_name);
+    QString text = QStringLiteral("Удалить устройство «%1»? Его запись удаляется из Dev.conf.")
+                       .arg(device_name);
+    if (!file_name.isEmpty())
+        text += QStringLiteral(" Файл шаблона Device/%1 остаётся%2.")
+                    .arg(file_name,
+                         file.isEmpty() ? QString() : QStringLiteral(", если не отметить ниже"));
+    const QString option = file.isEmpty()
+                               ? QString()
+                               : QStringLiteral("Удалить и файл шаблона Device/%1").arg(file_name);
+    bool with_file = false;
+    if (!Ask_Question_With_Option(QStringLiteral("Подтверждение"), text, option, with_file))
+        return;
+    if (DeviceRemoval::Remove(device_name, with_file, Message_Box_Reporter()))
+        Reload_Devices();
 }
 
 // The template file is read anew by a fresh decoder at every conversion, so edits to it take

@@ -29,6 +29,7 @@ class MainWindow : public QMainWindow {
     void Close_Constructor();
     void Convert();
     void Edit_Template();
+    void Remove_Device();
 
     // Daily-use comforts around the conversion.
     void Remember_Device(int index);
@@ -51,6 +52,8 @@ class MainWindow : public QMainWindow {
     void Load_Devices();
     void Add_Edit_Template_Action();
     void Add_Packet_Log_Action();
+    void Add_Remove_Device_Action();
+    void Reload_Devices();
     void Show_Constructor(PacketBuilder* builder);
 
     void Set_Up_Daily_Use();

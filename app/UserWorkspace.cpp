@@ -47,8 +47,10 @@ void Remove_Leftover_Stagings(const QString& parent) {
 
 } // namespace
 
+// Named after the window, not after the program asking: kivo-decode finds the same folder.
 QString UserWorkspace::Location() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("kivo-parser"));
 }
 
 QString UserWorkspace::Installed_Sample() {

@@ -1,5 +1,6 @@
 #include "LaunchOptions.h"
 #include "MainWindow.h"
+#include "ToolkitTranslation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -15,6 +16,8 @@ int main(int argc, char* argv[]) {
     // Set after the application is built, so a style option on the command line has no effect.
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":Icon.ico")));
+    // Without Qt's translation its own texts stay English; the program works all the same.
+    ToolkitTranslation::Install(application);
     if (!options.Enter_Work_Directory())
         return LaunchOptions::Start_Failed;
 

@@ -9,6 +9,7 @@
 #include "SafeFile.h"
 #include "TemplateChoice.h"
 #include "TemplateLinter.h"
+#include "UserWorkspace.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -33,15 +36,22 @@ const char* const Description =
     "input, line ends are LF or CR LF, and blank lines and lines starting with \"#\" are skipped.\n"
     "Arguments are decoded first, then the inputs in order.\n"
     "\n"
+    "Pastes may also be written as C code, BLE apps and loggers copy them: 0x0100F153 (one\n"
+    "0x-prefixed run), or byte groups of one or two hex digits, each with an optional 0x, split\n"
+    "by one kind of separator among : - , ; (01:00:F1, 0x01,0x00, {0x01, 0x00, 0xF1}, a trailing\n"
+    "separator allowed) or, when every group has its 0x, by blanks (0x01 0x00 0xF1). These read\n"
+    "as the hex they spell (a one-digit group is one byte) before base64 is looked for.\n"
+    "\n"
     "Messages the window would show in a box go to standard error as \"<title>: <text>\", one per\n"
     "line, followed by the packet's warnings as \"warning: <text>\": an odd number of hex digits\n"
     "(the last one is ignored), characters that are not hex digits (read as 0), a base64 paste\n"
     "that does not decode. For a paste read from a file or standard input every such line starts\n"
     "with \"<file>:<line>: \" (\"-\" for standard input).\n"
     "\n"
-    "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory,\n"
-    "matched exactly, case-sensitively. Without -d or -t the first device the window lists is\n"
-    "used; with no device registered the template path is the bare \"Device/\", which cannot be\n"
+    "Template: -d NAME takes the device's file from Dev.conf (group Dev) in the work directory\n"
+    "(-C DIR, --user-workspace, or the current directory), matched exactly, case-sensitively.\n"
+    "Without -d or -t the one registered device is used; with several, -d must name one (a usage\n"
+    "error lists them); with none the template path is the bare \"Device/\", which cannot be\n"
     "opened, so every packet fails as it does in the window with an empty device list.\n"
     "With -t FILE (a path relative to the current directory, not to -C) the header line names\n"
     "the file name of FILE, and messages name FILE as given.\n"
@@ -51,6 +61,8 @@ const char* const Description =
     "  input     the paste as given\n"
     "  hex       the hex text handed to the decoder (the decoded bytes of a base64 paste)\n"
     "  base64    true when the paste was taken for base64\n"
+    "  form      how the paste spelled its bytes: hex, base64, 0x (one 0x-prefixed run) or\n"
+    "            bytes (groups such as 01:00:F1, 0x01 0x00 or {0x01, 0x00})\n"
     "  device    the device name of the header line\n"
     "  ok        true when the packet was decoded without a length error\n"
     "  type      {code: the type byte 0-255, name: the packet type's name, null when not\n"
@@ -68,7 +80,8 @@ const char* const Description =
     "  warnings  [text] the warnings above\n"
     "\n"
     "--csv columns (RFC 4180, UTF-8, CR LF row ends, a header row first): file, line (empty for\n"
-    "arguments), input, device, ok, type (the type's name), error, warnings (joined by \"; \"),\n"
+    "arguments), input, form, device, ok, type (the type's name), error, warnings (joined by \"; "
+    "\"),\n"
     "then one column per field name of the template, in its order across all packet types, first\n"
     "appearance first: bit fields as \"<byte field>.<bit field>\", a field with a unit as\n"
     "\"<name> (<unit>)\"; number cells hold the number without its unit (a bit field the value of\n"
@@ -76,6 +89,10 @@ const char* const Description =
     "earlier column already has (a name repeated within one packet type, a field named like a\n"
     "fixed column) gets \"#2\", \"#3\", ..., the first number that is still free, so every field\n"
     "value has a column of its own.\n"
+    "\n"
+    "--record FILE: instead of printing, appends one golden-file entry per packet to FILE (made\n"
+    "when missing), with the device, the message boxes and the pane text as decoded now; then\n"
+    "\"--test FILE\" passes until decoding changes. Needs a registered device.\n"
     "\n"
     "--test FILE...: golden files. \"== <device> | <packet>\" starts an entry; its lines starting\n"
     "with \">\" are the expected pane text, line by line, and \"! <title> | <text>\" the expected\n"
@@ -88,8 +105,9 @@ const char* const Description =
     "was not or had a length error (the ERROR result), when an input could not be read, held a\n"
     "line longer than 64 MiB, or the output could not be written; 2 for usage errors (unknown\n"
     "option, unknown device, a -t or -i file that cannot be read, a -C directory that does not\n"
-    "exist). --check exits 0 when the template is clean and 1 when anything is reported; --test 0\n"
-    "when every entry passed, else 1 (also for a golden file larger than 64 MiB).";
+    "exist). --check exits 0 when the template is clean or has warnings only (their lines say\n"
+    "\"warning: \"), else 1; --test 0 when every entry passed, else 1 (also for a golden file\n"
+    "larger than 64 MiB).";
 
 } // namespace
 
@@ -104,8 +122,11 @@ void DecodeCommand::Add_Options() {
     Parser.setApplicationDescription(QString::fromUtf8(Description));
     Parser.addHelpOption();
     Parser.addVersionOption();
-    Parser.addOptions({Workdir_Option, Device_Option, Template_Option, Input_Option, Json_Option,
-                       Csv_Option, Check_Option, Test_Option});
+    User_Workspace_Option.setDescription(
+        User_Workspace_Option.description().arg(UserWorkspace::Location()));
+    Parser.addOptions({Workdir_Option, User_Workspace_Option, Device_Option, Template_Option,
+                       Input_Option, Json_Option, Csv_Option, Check_Option, Test_Option,
+                       Record_Option});
     Parser.addPositionalArgument(QStringLiteral("PACKET"),
                                  QStringLiteral("Packets to decode (default: standard input); "
                                                 "with --test, golden files."),
@@ -129,6 +150,8 @@ int DecodeCommand::Finish(int status) {
 
 QString DecodeCommand::Conflicts() const {
     const bool check = Parser.isSet(Check_Option), test = Parser.isSet(Test_Option);
+    if (Parser.isSet(Workdir_Option) && Parser.isSet(User_Workspace_Option))
+        return QStringLiteral("-C and --user-workspace exclude each other");
     if (Parser.isSet(Device_Option) && Parser.isSet(Template_Option))
         return QStringLiteral("-d and -t exclude each other");
     if (Parser.isSet(Json_Option) && Parser.isSet(Csv_Option))
@@ -145,6 +168,12 @@ QString DecodeCommand::Conflicts() const {
         return QStringLiteral("--test takes each entry's device from the file");
     if (test && Parser.positionalArguments().isEmpty())
         return QStringLiteral("--test needs a golden file");
+    if (Parser.isSet(Record_Option) &&
+        (check || test || Parser.isSet(Json_Option) || Parser.isSet(Csv_Option)))
+        return QStringLiteral("--record goes with none of --check, --test, --json and --csv");
+    if (Parser.isSet(Record_Option) && Parser.isSet(Template_Option))
+        return QStringLiteral("--record takes a registered device (-d), not -t: a golden file "
+                              "names devices");
     return {};
 }
 
@@ -162,8 +191,8 @@ int DecodeCommand::Execute(const QStringList& arguments) {
     }
     if (const QString conflict = Conflicts(); !conflict.isEmpty())
         return Usage(conflict);
-    if (!QFileInfo(Workdir().path()).isDir())
-        return Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+    if (!Prepare_Workdir())
+        return Finish(DecodeCommand::Usage_Error);
     // A save the window was killed in is undone first, and said so once.
     DeviceRegistry::Recover(
         [this](const UserMessage& message) {
@@ -181,13 +210,34 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         return Finish(DecodeCommand::Usage_Error);
     if (Parser.isSet(Check_Option))
         return Check(*choice);
+    if (Parser.isSet(Record_Option) && choice->Device_Name().isEmpty())
+        return Usage(QStringLiteral("--record needs a registered device; %1 lists none")
+                         .arg(QDir::cleanPath(Workdir().filePath(QStringLiteral("Dev.conf")))));
     if (!Open_Inputs())
         return Finish(DecodeCommand::Usage_Error);
     return Decode(*choice, Parser.positionalArguments());
 }
 
 QDir DecodeCommand::Workdir() const {
+    if (Parser.isSet(User_Workspace_Option))
+        return QDir(UserWorkspace::Location());
     return QDir(Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral("."));
+}
+
+bool DecodeCommand::Prepare_Workdir() {
+    if (Parser.isSet(User_Workspace_Option)) {
+        const QString error =
+            UserWorkspace::Prepare(UserWorkspace::Location(), UserWorkspace::Installed_Sample());
+        if (!error.isEmpty()) {
+            Usage(error);
+            return false;
+        }
+    }
+    if (!QFileInfo(Workdir().path()).isDir()) {
+        Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+        return false;
+    }
+    return true;
 }
 
 std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
@@ -205,14 +255,21 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
         DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")), Message_Line());
     QString name = devices.isEmpty() ? QString() : devices.first().Name;
     QString file_name = devices.isEmpty() ? QString() : devices.first().File_Name;
+    QStringList names;
+    for (const DeviceRegistry::Device& device : devices)
+        names.append(device.Name);
+    // Which device comes first changes as devices are saved: with several, the user says which.
+    if (!Parser.isSet(Device_Option) && devices.size() > 1) {
+        Usage(QStringLiteral("%1 registers several devices; choose one with -d: %2")
+                  .arg(QDir::cleanPath(workdir.filePath(QStringLiteral("Dev.conf"))),
+                       names.join(QStringLiteral(", "))));
+        return nullptr;
+    }
     if (Parser.isSet(Device_Option)) {
         name = Parser.value(Device_Option);
         const auto found = std::find_if(devices.begin(), devices.end(),
                                         [&](const auto& device) { return device.Name == name; });
         if (found == devices.end()) {
-            QStringList names;
-            for (const DeviceRegistry::Device& device : devices)
-                names.append(device.Name);
             Usage(QStringLiteral("unknown device \"%1\"; registered devices: %2")
                       .arg(name, names.isEmpty() ? QStringLiteral("none (%1 lists no devices)")
                                                        .arg(workdir.filePath("Dev.conf"))
@@ -234,11 +291,15 @@ bool DecodeCommand::Open_Inputs() {
             continue;
         }
         const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+        int error = errno;
         struct stat status {};
-        if (fd >= 0)
+        if (fd >= 0) {
             Inputs.push_back({name, fd, true});
-        if (fd < 0 || ::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-            Usage(QStringLiteral("cannot read the input file %1").arg(name));
+            error = ::fstat(fd, &status) != 0 ? errno : S_ISDIR(status.st_mode) ? EISDIR : 0;
+        }
+        if (error != 0 || fd < 0) {
+            Usage(QStringLiteral("cannot read the input file %1: %2")
+                      .arg(name, QString::fromLocal8Bit(std::strerror(error))));
             return false;
         }
     }
@@ -263,7 +324,8 @@ int DecodeCommand::Check(const TemplateChoice& choice) {
     const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.Bytes);
     for (const TemplateLinter::Finding& finding : findings)
         Out.Append_Utf8(choice.Template_Path() + QStringLiteral(": ") + finding.Line() + u'\n');
-    return Finish(findings.isEmpty() ? DecodeCommand::All_Decoded : DecodeCommand::Not_All_Decoded);
+    return Finish(TemplateLinter::Has_Errors(findings) ? DecodeCommand::Not_All_Decoded
+                                                       : DecodeCommand::All_Decoded);
 }
 
 void DecodeCommand::Put_Location() {
@@ -293,8 +355,28 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
     }
 
     qint64 failures = 0;
+    const bool recording = Parser.isSet(Record_Option);
+    QString entries;
+    qint64 recorded = 0;
+    const auto record = [&](const QString& paste) {
+        GoldenFileTest::Pane pane;
+        const PacketConversion::Result& result = conversion.Run(paste, decode, &pane);
+        if (const std::optional<QString> entry =
+                GoldenFileTest::Entry(choice.Device_Name(), paste, result, pane)) {
+            entries += u'\n' + *entry;
+            ++recorded;
+            return;
+        }
+        Put_Location();
+        Err.Append_Utf8(QStringLiteral("kivo-decode: not recorded, a golden file cannot hold "
+                                       "this paste or its messages on single lines: %1\n")
+                            .arg(paste));
+        ++failures;
+    };
     const auto convert = [&](const QString& paste, const RecordSource* source) {
         Source = source;
+        if (recording)
+            return record(paste);
         const bool as_text = !json && !csv;
         const PacketConversion::Result& result =
             conversion.Run(paste, decode, as_text ? &Out : nullptr);
@@ -317,8 +399,39 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
     for (const Input& input : Inputs)
         read_ok = Decode_Input(input, convert) && read_ok;
     Source = nullptr;
+    if (recording && !Append_Record(entries, recorded))
+        return Finish(DecodeCommand::Not_All_Decoded);
     return Finish(failures == 0 && read_ok ? DecodeCommand::All_Decoded
                                            : DecodeCommand::Not_All_Decoded);
+}
+
+bool DecodeCommand::Append_Record(const QString& entries, qint64 count) {
+    const QString name = Parser.value(Record_Option);
+    QFile file(name);
+    QString failure;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        failure = file.errorString();
+    } else {
+        const qint64 old_size = file.size();
+        // Each entry comes after a line feed: a blank line after the file's last line, or the end
+        // of a last line that had none.
+        QByteArray bytes = entries.toUtf8();
+        if (old_size == 0)
+            bytes.remove(0, 1);
+        if (!file.seek(old_size) || file.write(bytes) != bytes.size() || !file.flush()) {
+            failure = file.errorString();
+            file.resize(old_size); // what was appended in part goes again
+        }
+    }
+    if (!failure.isEmpty()) {
+        Err.Append_Utf8(QStringLiteral("kivo-decode: cannot write %1: %2\n").arg(name, failure));
+        return false;
+    }
+    Out.Append_Utf8(QStringLiteral("recorded %1 %2 in %3\n")
+                        .arg(QString::number(count),
+                             count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"),
+                             name));
+    return true;
 }
 
 bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& convert) {

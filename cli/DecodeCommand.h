@@ -44,12 +44,16 @@ class DecodeCommand {
     QString Conflicts() const;
     int Usage(const QString& text);
     QDir Workdir() const;
+    // Makes the user's workspace on first use; false after a usage error has been printed.
+    bool Prepare_Workdir();
     // The template to use; nothing after a usage error has been printed.
     std::unique_ptr<TemplateChoice> Choose_Template();
     // Opens the inputs; false after a usage error has been printed.
     bool Open_Inputs();
     int Check(const TemplateChoice& choice);
     int Decode(const TemplateChoice& choice, const QStringList& pastes);
+    // Appends the entries to the --record file whole, or not at all; false after a report.
+    bool Append_Record(const QString& entries, qint64 count);
     // Converts each line of an input that is neither blank nor a comment; false after a read
     // error.
     bool Decode_Input(const Input& input, const Convert_Function& convert);
@@ -69,6 +73,10 @@ class DecodeCommand {
                                       QStringLiteral("Where Dev.conf and Device/ are (default: "
                                                      "the current directory)."),
                                       QStringLiteral("DIR")};
+    QCommandLineOption User_Workspace_Option{
+        QStringLiteral("user-workspace"),
+        QStringLiteral("Work in the window's own workspace, %1 (made from the installed sample "
+                       "workspace on first use).")};
     QCommandLineOption Device_Option{{QStringLiteral("d"), QStringLiteral("device")},
                                      QStringLiteral("A device registered in Dev.conf."),
                                      QStringLiteral("NAME")};
@@ -88,6 +96,10 @@ class DecodeCommand {
     QCommandLineOption Check_Option{QStringLiteral("check"),
                                     QStringLiteral("Lint the template instead of decoding: one "
                                                    "line per finding.")};
+    QCommandLineOption Record_Option{
+        QStringLiteral("record"),
+        QStringLiteral("Append golden-file entries for the packets, as decoded now, to FILE."),
+        QStringLiteral("FILE")};
     QCommandLineOption Test_Option{
         QStringLiteral("test"),
         QStringLiteral("Check golden files (the arguments) instead of decoding; format below.")};

@@ -15,7 +15,7 @@
 
 namespace {
 
-struct Entry {
+struct Entry_Text {
     qsizetype Line = 0; // of its "==" line, counted from 1
     QString Device;
     QString Packet;
@@ -34,15 +34,15 @@ struct Entry {
 
 // The entries of a golden file. Text before the first entry that is neither blank nor a comment
 // makes an entry of its own, which fails.
-QList<Entry> Read_Entries(const QByteArray& content) {
-    QList<Entry> entries;
+QList<Entry_Text> Read_Entries(const QByteArray& content) {
+    QList<Entry_Text> entries;
     const QList<QByteArray> lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QString line = QString::fromUtf8(lines.at(i));
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.startsWith(QLatin1String("== "))) {
-            Entry& entry = entries.emplace_back();
+            Entry_Text& entry = entries.emplace_back();
             entry.Line = i + 1;
             const qsizetype bar = line.indexOf(QLatin1String(" | "));
             if (bar < 0)
@@ -62,7 +62,7 @@ QList<Entry> Read_Entries(const QByteArray& content) {
             entries.last().Boxes.append(line);
         }
     }
-    for (Entry& entry : entries) {
+    for (Entry_Text& entry : entries) {
         if (entry.Pane.isEmpty())
             entry.Set_Problem(entry.Line,
                               QStringLiteral("no \">\" line: the expected text is missing"));
@@ -94,15 +94,17 @@ QByteArray Unified_Diff(const QStringList& expected, const QStringList& actual) 
     return diff.toUtf8();
 }
 
-// The window's output pane, cleared by each conversion.
-struct Pane : PacketConversion::Output {
-    QByteArray Shown;
-    void Clear() override { Shown.clear(); }
-    void Show() override {
-        Shown += Text;
-        Text.clear();
-    }
-};
+using Pane = GoldenFileTest::Pane;
+
+// The boxes a conversion showed, then the pane's lines, in the golden file's form.
+QStringList Entry_Lines(const PacketConversion::Result& result, const Pane& pane) {
+    QStringList lines;
+    for (const UserMessage& message : result.Messages)
+        lines.append(QStringLiteral("! ") + message.Title + QStringLiteral(" | ") + message.Text);
+    for (const QString& line : QString::fromUtf8(pane.Shown).split(u'\n'))
+        lines.append(u'>' + line);
+    return lines;
+}
 
 class Golden_Run {
   public:
@@ -117,10 +119,10 @@ class Golden_Run {
         const std::optional<QByteArray> content = Read_File(file_name);
         if (!content)
             return;
-        const QList<Entry> entries = Read_Entries(*content);
+        const QList<Entry_Text> entries = Read_Entries(*content);
         if (entries.isEmpty())
             Fail(file_name + QStringLiteral(": no entries\n"));
-        for (const Entry& entry : entries)
+        for (const Entry_Text& entry : entries)
             Check_Entry(file_name, entry);
     }
 
@@ -158,7 +160,7 @@ class Golden_Run {
         ++Failed;
     }
 
-    void Check_Entry(const QString& file_name, const Entry& entry) {
+    void Check_Entry(const QString& file_name, const Entry_Text& entry) {
         if (!entry.Problem.isEmpty())
             return Fail(QStringLiteral("%1:%2: %3\n")
                             .arg(file_name, QString::number(entry.Problem_Line), entry.Problem));
@@ -185,13 +187,7 @@ class Golden_Run {
         Pane pane;
         const PacketConversion::Result& result =
             conversion.Run(packet, choice->Decoding(conversion.Reporter()), &pane);
-        QStringList lines;
-        for (const UserMessage& message : result.Messages)
-            lines.append(QStringLiteral("! ") + message.Title + QStringLiteral(" | ") +
-                         message.Text);
-        for (const QString& line : QString::fromUtf8(pane.Shown).split(u'\n'))
-            lines.append(u'>' + line);
-        return lines;
+        return Entry_Lines(result, pane);
     }
 
     QDir Workdir;
@@ -211,4 +207,18 @@ bool GoldenFileTest::Run(const QDir& workdir, const QStringList& files, QByteArr
     for (const QString& file : files)
         run.Check_File(file);
     return run.Finish();
+}
+
+std::optional<QString> GoldenFileTest::Entry(const QString& device, const QString& packet,
+                                             const PacketConversion::Result& result,
+                                             const Pane& pane) {
+    const QStringList lines = Entry_Lines(result, pane);
+    const QString entry =
+        QStringLiteral("== %1 | %2\n%3\n").arg(device, packet, lines.join(QLatin1Char('\n')));
+    // What the test reads back must be this very conversion.
+    const QList<Entry_Text> read = Read_Entries(entry.toUtf8());
+    if (read.size() != 1 || !read.first().Problem.isEmpty() || read.first().Device != device ||
+        read.first().Packet != packet || read.first().Boxes + read.first().Pane != lines)
+        return std::nullopt;
+    return entry;
 }

@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QStringList>
 
+#include "PacketConversion.h"
 #include "UserMessage.h"
+
+#include <optional>
 
 // `kivo-decode --test`: golden files of sample packets with the text the window shows for each.
 // An entry starts with "== <device> | <packet>"; its lines starting with ">" are the output
@@ -22,4 +25,20 @@ class GoldenFileTest {
     // cannot be read goes to `report`.
     static bool Run(const QDir& workdir, const QStringList& files, QByteArray& out,
                     const MessageReporter& report);
+
+    // The window's output pane, cleared by each conversion.
+    struct Pane : PacketConversion::Output {
+        QByteArray Shown;
+        void Clear() override { Shown.clear(); }
+        void Show() override {
+            Shown += Text;
+            Text.clear();
+        }
+    };
+
+    // The entry that records a conversion as it went (`pane` the pane it showed), as a golden file
+    // holds it; nothing when the format cannot hold it (a line break in the paste, the device
+    // name or a message, " | " in the device name, a line that ends in a carriage return).
+    static std::optional<QString> Entry(const QString& device, const QString& packet,
+                                        const PacketConversion::Result& result, const Pane& pane);
 };

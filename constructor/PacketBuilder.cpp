@@ -115,6 +115,27 @@ void Mark_Number_Cells(QTreeWidgetItem* item, TemplateRows::Level level) {
     }
 }
 
+// The cells a save would write as 0 although something was typed into them (the red ones), one
+// line each: "Поле «Time», размер: «4 байта»".
+void Collect_Zero_Cells(const QTreeWidgetItem* item, TemplateRows::Level level,
+                        QStringList& lines) {
+    static const QStringList Rows{QStringLiteral("Тип пакета"), QStringLiteral("Поле"),
+                                  QStringLiteral("Бит")};
+    static const QStringList Firsts{QStringLiteral("код"), QStringLiteral("номер байта"),
+                                    QStringLiteral("номер бита")};
+    const TemplateRows::Cells cells{item->text(0), item->text(1), item->text(2)};
+    for (int column : {0, 1}) {
+        const QStringList unconverted = TemplateRows::Unconverted_Numbers(cells, level, column);
+        if (!unconverted.isEmpty())
+            lines.append(QStringLiteral("%1 «%2», %3: «%4»")
+                             .arg(Rows[int(level)], cells[2],
+                                  column == 0 ? Firsts[int(level)] : QStringLiteral("размер"),
+                                  unconverted.join(QStringLiteral("», «"))));
+    }
+    for (int i = 0; level != TemplateRows::Level::Bit_Field && i < item->childCount(); ++i)
+        Collect_Zero_Cells(item->child(i), TemplateRows::Level(int(level) + 1), lines);
+}
+
 // What a save over the file would lose, as far as fits on a screen.
 UserMessage Changes_Message(const QString& path, const QStringList& changes) {
     const qsizetype shown = std::min<qsizetype>(changes.size(), 15);
@@ -125,6 +146,11 @@ UserMessage Changes_Message(const QString& path, const QStringList& changes) {
     if (shown < changes.size())
         text += QStringLiteral("\n… и ещё %1").arg(changes.size() - shown);
     return {MessageIcon::Information, QStringLiteral("Внимание"), text};
+}
+
+// The file name as typed, less a ".json" typed with it: the save adds its own.
+QString Typed_File_Name(const QString& typed) {
+    return typed.endsWith(QStringLiteral(".json")) ? typed.chopped(5) : typed;
 }
 
 // Where the file typed into the window is written.
@@ -170,13 +196,15 @@ void PacketBuilder::Build_Widgets() {
                        "от байта типа, десятичные коды типов) описан в docs/template-format.md, "
                        "после установки — /usr/share/doc/kivo-parser/template-format.md.");
     Packet_Tree->headerItem()->setToolTip(
-        0, QStringLiteral("Коды типов пакета десятичные: тип-байт 0x15 записывается как 21. "
-                          "Несколько типов: коды через запятую и названия через запятую.") +
+        0, QStringLiteral("Коды типов пакета десятичные (тип-байт 0x15 записывается как 21) "
+                          "или шестнадцатеричные с 0x (0x15). Несколько типов: коды через "
+                          "запятую и названия через запятую.") +
                format_page);
     Packet_Tree->headerItem()->setToolTip(
-        1, QStringLiteral("Размеры десятичные. Пакет переменной длины: диапазон «min-max», "
-                          "например 5-20.") +
-               format_page);
+        1,
+        QStringLiteral("Размеры десятичные или с 0x. Пакет переменной длины: диапазон «min-max», "
+                       "например 5-20.") +
+            format_page);
     Packet_Tree->headerItem()->setToolTip(
         3, QStringLiteral("Что значит поле: формат, порядок байтов, знак, масштаб, единица, "
                           "подписи. Изменить: «Свойства поля...» (Alt+Enter) или двойной щелчок.") +
@@ -349,14 +377,15 @@ void PacketBuilder::Own_File(const QString& file_name) {
 // changed and written, under its lock and together with the template file, so that nothing
 // registered while a question was open is lost.
 void PacketBuilder::Save_Packet_Parser() {
-    const QString file_name = Edit_File_Name->text();
+    const QString file_name = Typed_File_Name(Edit_File_Name->text());
     const QString device_name = Edit_Device_Name->text();
     if (file_name.isEmpty() || device_name.isEmpty()) {
         Reporter({MessageIcon::Critical, QStringLiteral("Ошибка"),
                   QStringLiteral("Незавние устройтсва или файла пустое.")});
         return;
     }
-    if (!DeviceRegistry::Check_Name(device_name, Reporter) || !May_Write(file_name, device_name))
+    if (!DeviceRegistry::Check_Name(device_name, Reporter) || !May_Save_Zeros() ||
+        !May_Write(file_name, device_name))
         return;
     const DeviceRegistry::Companion template_file{
         Template_Path(file_name),
@@ -367,6 +396,21 @@ void PacketBuilder::Save_Packet_Parser() {
     Own_File(file_name);
     Reporter({MessageIcon::Information, QStringLiteral("Готово"),
               QStringLiteral("JSON файл сохранен!")});
+}
+
+// A cell marked red is written as 0 only when the user says so.
+bool PacketBuilder::May_Save_Zeros() const {
+    QStringList lines;
+    for (int i = 0; i < Packet_Tree->topLevelItemCount(); ++i)
+        Collect_Zero_Cells(Packet_Tree->topLevelItem(i), TemplateRows::Level::Packet_Type, lines);
+    if (lines.isEmpty())
+        return true;
+    const qsizetype shown = std::min<qsizetype>(lines.size(), 15);
+    QString text = QStringLiteral("Эти значения не читаются как числа и сохранятся как 0:\n") +
+                   lines.first(shown).join(QLatin1Char('\n'));
+    if (shown < lines.size())
+        text += QStringLiteral("\n… и ещё %1").arg(lines.size() - shown);
+    return Ask(QStringLiteral("Подтверждение"), text + QStringLiteral("\nСохранить?"));
 }
 
 // A device registered with another file is moved to this one only when the user agrees. A

@@ -90,6 +90,7 @@ class PacketBuilder : public QWidget {
     bool Is_Last_Field(const QTreeWidgetItem* row) const;
     void Forget_Rows_Within(const QTreeWidgetItem* removed);
     bool May_Write(const QString& file_name, const QString& device_name) const;
+    bool May_Save_Zeros() const;
 
     QJsonObject Build_Packet_Parser() const;
 

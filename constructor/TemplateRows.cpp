@@ -1,10 +1,13 @@
 #include "TemplateRows.h"
 
 #include "DeviceTemplateFile.h"
+#include "HexText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+
+#include <algorithm>
 
 namespace {
 
@@ -164,7 +167,19 @@ void Compare(const QJsonValue& had, const QJsonValue& saved, const QString& path
 } // namespace
 
 int TemplateRows::Cell_Number(const QString& text) {
-    return text.toInt(nullptr, 10);
+    return Converted_Number(text).value_or(0);
+}
+
+std::optional<int> TemplateRows::Converted_Number(const QString& text) {
+    bool converts = false;
+    // "0x21" is how type bytes are usually written down: "0x" and hex digits only, no sign and
+    // no blanks, which the decimal reading would allow.
+    const QStringView digits = QStringView(text).sliced(std::min<qsizetype>(2, text.size()));
+    const bool is_hex = text.startsWith(QLatin1String("0x")) && !digits.isEmpty() &&
+                        std::all_of(digits.begin(), digits.end(),
+                                    [](QChar c) { return HexText::Digit_Value(c) >= 0; });
+    const int number = is_hex ? digits.toInt(&converts, 16) : text.toInt(&converts, 10);
+    return converts ? std::optional<int>(number) : std::nullopt;
 }
 
 QJsonObject TemplateRows::To_Json(const QList<Row>& rows) {
@@ -206,9 +221,7 @@ QStringList TemplateRows::Unconverted_Numbers(const Cells& cells, Level level, i
         numbers = Range_Pieces(cell);
     QStringList unconverted;
     for (const QString& number : numbers) {
-        bool converts = false;
-        number.toInt(&converts, 10);
-        if (!converts)
+        if (!Converted_Number(number))
             unconverted.append(number);
     }
     return unconverted;

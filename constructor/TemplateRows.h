@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 // A template as the constructor's tree holds it: rows of three cell texts on three levels (packet
 // types, the byte fields of a packet type, the bit fields of a byte field). Turns rows into the
@@ -38,8 +39,10 @@ class TemplateRows {
     // decoder sees.
     static Loaded From_Json(const QByteArray& document);
 
-    // A cell's number: its text as a base-10 signed 32-bit integer, 0 when it does not convert.
+    // A cell's number: its text as a signed 32-bit integer, decimal or "0x"-prefixed hex (0x21
+    // is 33), 0 when it does not convert.
     static int Cell_Number(const QString& text);
+    static std::optional<int> Converted_Number(const QString& text);
     // The texts in a cell that a save reads as numbers but that do not convert, so 0 is written
     // for them: the whole cell, or pieces of a type list or a size range. Nothing for an empty
     // cell (nothing typed yet) or for a name cell.

@@ -10,7 +10,7 @@
 
 namespace {
 
-const QStringList Fixed_Columns{"file", "line", "input", "device",
+const QStringList Fixed_Columns{"file", "line", "input", "form",    "device",
                                 "ok",   "type", "error", "warnings"};
 
 } // namespace
@@ -116,6 +116,9 @@ void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
     }
     out.Put(',');
     Put_Cell(out, input);
+    out.Put(',');
+    const QLatin1StringView form = PasteForm::Name(result.Form);
+    out.Put(QByteArrayView(form.data(), form.size()));
     out.Put(',');
     Put_Cell(out, Device_Name);
     const bool decoded = result.Is_Decoded();

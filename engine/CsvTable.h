@@ -17,6 +17,7 @@ class Utf8Writer;
 // Conversions as rows of one CSV table (RFC 4180: UTF-8, fields with a comma, quote or line break
 // quoted, quotes doubled, CR LF after every row). The columns are
 //   file, line   where the paste was read (empty for a paste given otherwise)
+//   form         how the paste spelled its bytes, as the JSON record's "form"
 //   input, device, ok, type, error, warnings   as in the JSON record; type is the packet type's
 //                name, warnings are joined with "; "
 // and then one column per field name of the template file, in the file's order across all its

@@ -285,6 +285,10 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
     out.Put_Literal(",\"base64\":");
     Put_Bool(out, result.Is_Base64);
+    out.Put_Literal(",\"form\":\"");
+    const QLatin1StringView form = PasteForm::Name(result.Form);
+    out.Put(QByteArrayView(form.data(), form.size()));
+    out.Put('"');
     out.Put_Literal(",\"device\":");
     out.Put(Device_Json);
     out.Put_Literal(",\"ok\":");

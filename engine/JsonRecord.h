@@ -15,6 +15,8 @@ class Utf8Writer;
 //   input    the paste as given
 //   hex      the text handed to the decoder
 //   base64   whether the paste was taken for base64
+//   form     how the paste spelled its bytes: "hex", "base64", "0x" (one 0x-prefixed run) or
+//            "bytes" (byte groups such as 01:00:F1 or {0x01, 0x00})
 //   device   the device name the header line shows
 //   ok       true only when the packet was decoded, without a length error
 //   type     {code: the type byte, name: the packet type's name or null when not decoded}, null

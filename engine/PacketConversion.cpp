@@ -241,6 +241,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     Current.Messages.clear();
     Current.Warnings.clear();
     Current.Is_Base64 = false;
+    Current.Form = PasteForm::Kind::Hex;
     // Nearly every paste is its own cleaned text, used here without taking a share of it.
     // One look at every character tells what the steps below need to look for; cleaning removes
     // only blanks, so the cleaned text holds the same markers and other characters.
@@ -258,23 +259,37 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     if (output)
         output->Clear();
 
-    const Detection detection = (classes & Marker) != 0 ? First_Marker(cleaned) : Detection{};
+    // A paste in one of the forms that spell hex with prefixes and separators is that hex before
+    // base64 detection looks at it; only a text with an x or a character of the Other class can
+    // be one.
+    Current.Form = (classes & (Letter_Marker | Other)) != 0
+                       ? PasteForm::Read(cleaned, Current.Hex_Text)
+                       : PasteForm::Kind::Hex;
+    const bool spelled = Current.Form != PasteForm::Kind::Hex;
+    const Detection detection =
+        !spelled && (classes & Marker) != 0 ? First_Marker(cleaned) : Detection{};
     if (Diagnostic_Lines)
         qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
                                 << (detection.Found() ? QString(cleaned[detection.Position])
                                                       : QString());
     Current.Is_Base64 = detection.Found();
+    if (Current.Is_Base64)
+        Current.Form = PasteForm::Kind::Base64;
     bool base64_decoded = false;
     if (Current.Is_Base64) {
         base64_decoded = Hex_From_Base64(cleaned, Current.Hex_Text);
         if (output)
             Append_Hex_Line(output->Text, Current.Hex_Text);
-    } else {
+    } else if (!spelled) {
         // A copy, not a share of the caller's text, whose buffer the caller may be reusing.
         Current.Hex_Text.resize(cleaned.size());
         Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
     }
-    Find_Warnings(input, (classes & Other) != 0, base64_decoded);
+    // The hex a form spells holds digits only.
+    if (spelled)
+        Find_Warnings(Current.Hex_Text, false, false);
+    else
+        Find_Warnings(input, (classes & Other) != 0, base64_decoded);
 
     // Packets of one type byte select one template: decoded into the list its predecessor of
     // that type left, a packet finds its fields, and their text buffers, in place. The lists

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DecodedField.h"
+#include "PasteForm.h"
 #include "UserMessage.h"
 
 #include <QByteArray>
@@ -41,8 +42,9 @@ class PacketConversion {
     struct Result {
         Outcome State = Outcome::Empty_Input;
         bool Is_Base64 = false;
-        QString Hex_Text;          // the text handed to the decoder
-        bool Hex_Is_Digits = true; // and it holds hex digits only
+        PasteForm::Kind Form = PasteForm::Kind::Hex; // how the paste spelled its bytes
+        QString Hex_Text;                            // the text handed to the decoder
+        bool Hex_Is_Digits = true;                   // and it holds hex digits only
         DecodedPacket Packet;
         QList<UserMessage> Messages; // every message of this conversion, in order
         // What in the paste the conversion passed over silently; the pane shows none of it.

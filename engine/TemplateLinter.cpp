@@ -132,7 +132,16 @@ std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_tem
             return std::nullopt;
         }
         const qint64 begin = std::max<qint64>(qint64(packet_template.Min_Size) - 1, 0);
-        return begin < total ? std::optional<Byte_Range>({begin, total, field.Name}) : std::nullopt;
+        if (begin < total)
+            return Byte_Range{begin, total, field.Name};
+        if (total > 0)
+            findings.append(Field_Finding(
+                index, field.Name,
+                QStringLiteral("the variable tail starts at byte %1 (min_size %2), beyond "
+                               "total_size %3")
+                    .arg(QString::number(begin), QString::number(packet_template.Min_Size),
+                         QString::number(total))));
+        return std::nullopt;
     }
     if (field.Size <= 0)
         return std::nullopt;
@@ -166,6 +175,27 @@ void Lint_Overlaps(int index, QList<Byte_Range> ranges, QList<Finding>& findings
         }
         if (!furthest || range.End > furthest->End)
             furthest = &range;
+    }
+}
+
+// A packet is at least its type byte, and no packet is longer than total_size.
+void Lint_Total_Size(int index, const PacketTemplate& packet_template, QList<Finding>& findings) {
+    if (packet_template.Total_Size <= 0 && !packet_template.Is_Empty)
+        findings.append(Template_Finding(
+            index, QStringLiteral("total_size %1: no packet fits, the template never decodes")
+                       .arg(packet_template.Total_Size)));
+}
+
+// Byte 0 is the type byte; a field over it reads the type code, which may be meant.
+void Lint_Type_Byte(int index, const QList<Byte_Range>& ranges, QList<Finding>& findings) {
+    for (const Byte_Range& range : ranges) {
+        if (range.Begin == 0) {
+            Finding finding = Field_Finding(
+                index, range.Name,
+                QStringLiteral("%1 include byte 0, the type byte").arg(Bytes_Text(0, range.End)));
+            finding.Is_Warning = true;
+            findings.append(finding);
+        }
     }
 }
 
@@ -253,9 +283,15 @@ QString TemplateLinter::Finding::Line() const {
     if (Template_Index < 0)
         return QStringLiteral("document: ") + Text;
     const QString index = QString::number(Template_Index);
+    const QString text = Is_Warning ? QStringLiteral("warning: ") + Text : Text;
     if (!Of_Field)
-        return QStringLiteral("template %1: %2").arg(index, Text);
-    return QStringLiteral("template %1, field \"%2\": %3").arg(index, Field_Name, Text);
+        return QStringLiteral("template %1: %2").arg(index, text);
+    return QStringLiteral("template %1, field \"%2\": %3").arg(index, Field_Name, text);
+}
+
+bool TemplateLinter::Has_Errors(const QList<Finding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding& finding) { return !finding.Is_Warning; });
 }
 
 QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) {
@@ -268,12 +304,14 @@ QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) 
     for (int index = 0; index < file.Templates().size(); ++index) {
         const PacketTemplate& packet_template = file.Templates().at(index);
         Lint_Numbers(index, packet_template.Json, findings);
+        Lint_Total_Size(index, packet_template, findings);
         QList<Byte_Range> ranges;
         for (const ByteFieldEntry& field : packet_template.Data) {
             if (const std::optional<Byte_Range> range =
                     Lint_Field(index, packet_template, field, findings))
                 ranges.append(*range);
         }
+        Lint_Type_Byte(index, ranges, findings);
         Lint_Overlaps(index, ranges, findings);
     }
     Lint_Selection(file, findings);

@@ -5,8 +5,9 @@
 #include <QString>
 
 // Finds the mistakes in a template file that decoding would not report: integers that read as 0
-// though they show another value (by the reader's own rule), fields outside the
-// packet, overlapping fields, variable tails without `min_size`, bit fields outside the byte,
+// though they show another value (by the reader's own rule), templates whose total_size no packet
+// can have, fields outside the packet, fields over the type byte (a warning), overlapping fields,
+// variable tails without `min_size`, bit fields outside the byte,
 // byte-field names that print as bit fields, meaning keys that read as absent or take no part,
 // formats that cannot read the field's size, templates that are never selected, empty elements
 // that select as no template, and documents
@@ -18,11 +19,15 @@ class TemplateLinter {
         bool Of_Field = false;   // about one field of the template, named by Field_Name
         QString Field_Name;
         QString Text;
+        bool Is_Warning = false; // may be meant; a template with only warnings passes the check
 
-        // "template 1, field "Status": ...", "template 0: ...", or "document: ...".
+        // "template 1, field "Status": ...", "template 0: ...", or "document: ...", with
+        // "warning: " before the text of a warning.
         QString Line() const;
         friend bool operator==(const Finding&, const Finding&) = default;
     };
 
     static QList<Finding> Lint(const QByteArray& document);
+    // True when a finding is more than a warning.
+    static bool Has_Errors(const QList<Finding>& findings);
 };

@@ -110,6 +110,7 @@ void Check_Record(const QByteArray& line, const QString& paste,
     Require(record.value(u"input"_qs).toString() == Through_Utf8(paste), "record input");
     Require(record.value(u"hex"_qs).toString() == result.Hex_Text, "record hex");
     Require(record.value(u"ok"_qs).toBool() == result.Is_Decoded(), "record ok");
+    Require(record.value(u"form"_qs).toString() == PasteForm::Name(result.Form), "record form");
     Require(record.value(u"error"_qs).isNull() != result.Is_Length_Error(), "record error");
     // The fields in order, each byte field's bit fields nested in it.
     qsizetype next = 0;
@@ -140,6 +141,10 @@ void Check(const DeviceTemplateFile& file, const PacketConversion::Result& resul
            const Buffer_Output& output) {
     if (result.Is_Base64)
         Require(Is_Lower_Hex(result.Hex_Text), "base64 becomes lower-case hex");
+    if (result.Form == PasteForm::Kind::Prefixed_Hex || result.Form == PasteForm::Kind::Byte_Groups)
+        Require(std::all_of(result.Hex_Text.begin(), result.Hex_Text.end(),
+                            [](QChar c) { return HexText::Digit_Value(c) >= 0; }),
+                "a spelled paste becomes hex digits");
     Require(output.Text == Expected_Text(result).toUtf8(), "the text as the rules print it");
     switch (result.State) {
     case PacketConversion::Outcome::Empty_Input:

@@ -10,16 +10,16 @@
 
 // The packet log as a table: one row per packet, the cells of the CSV row kivo-decode --csv
 // writes for it. Shown are the line (or the arrival time of a serial line), ok, type, error,
-// warnings and the field columns; the file, input and device cells stay in the row for export and
-// detail. A filter by type and by outcome picks the rows shown.
+// warnings and the field columns; the file, input, form and device cells stay in the row for export
+// and detail. A filter by type and by outcome picks the rows shown.
 class PacketLogModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
     enum class Outcome_Filter { All, Errors, Decoded };
-    // CSV columns before the first field column: file, line, input, device, ok, type, error,
-    // warnings.
-    static constexpr int Csv_Line = 1, Csv_Input = 2, Csv_Ok = 4, Csv_Fixed = 8;
+    // CSV columns before the first field column: file, line, input, form, device, ok, type,
+    // error, warnings.
+    static constexpr int Csv_Line = 1, Csv_Input = 2, Csv_Ok = 5, Csv_Fixed = 9;
 
     explicit PacketLogModel(QObject* parent = nullptr);
 

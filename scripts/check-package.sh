@@ -42,7 +42,7 @@ for program in kivo-parser kivo-decode; do
 done
 
 # kivo-decode prints the first sample of the installed packets.txt as that file says.
-samples=$share/doc/kivo-parser/packets.txt
+samples=$sample/packets.txt
 entry=$(sed -n '/^== /{s/^== //;p;q}' "$samples")
 expected=$(awk '/^== /{n++} n==1 && /^>/{print substr($0, 2)}' "$samples")
 actual=$("$bin/kivo-decode" -C "$sample" -d "${entry% | *}" "${entry#* | }")

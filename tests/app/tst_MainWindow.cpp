@@ -6,6 +6,7 @@
 #include "RememberedDevice.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
+#include "ToolkitTranslation.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -19,10 +20,13 @@
 #include <QSettings>
 #include <QTextBlock>
 #include <QToolTip>
+#include <QTranslator>
 #include <QtTest>
 
+#include <csignal>
 #include <optional>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -84,7 +88,7 @@ class TestMainWindow : public QObject {
     }
     void cleanup() { Work_Dir.reset(); }
 
-    // The window's own cases; the samples of examples/packets.txt are checked through the
+    // The window's own cases; the samples of examples/workspace/packets.txt are checked through the
     // command-line decoder, which prints the same text from the same conversion. One base64
     // sample here shows the window takes that path too.
     void convert_data() {
@@ -189,8 +193,13 @@ class TestMainWindow : public QObject {
         ModalBoxes answerer;
         MainWindow window;
         window.show();
+        QVERIFY(ToolkitTranslation::Install(*qApp)); // Qt's own entries speak Russian too
         QMenu* menu = Open_Menu(window.Text_Output);
         QVERIFY(menu != nullptr);
+        QVERIFY(menu->actions().first()->text().startsWith(u"&Копировать"_qs));
+        for (QTranslator* translator :
+             qApp->findChildren<QTranslator*>()) // the other cases' English
+            delete translator;
         QCOMPARE(menu->actions().mid(menu->actions().size() - 2),
                  (QList<QAction*>{window.Action_Copy_Json, window.Action_Copy_Table}));
         menu->close();
@@ -213,7 +222,8 @@ class TestMainWindow : public QObject {
                  "Название\tЗначение\tСмещение\tРазмер\nТип пакета\tOther\t0\t1\nPayload\t\t\t\n");
         window.Action_Copy_Json->trigger(); // kivo-decode --json's record, one line
         QCOMPARE(QApplication::clipboard()->text(),
-                 R"({"source":null,"input":"7F","hex":"7F","base64":false,"device":"Sensor-1",)"
+                 R"({"source":null,"input":"7F","hex":"7F","base64":false,"form":"hex",)"
+                 R"("device":"Sensor-1",)"
                  R"("ok":true,"type":{"code":127,"name":"Other"},"error":null,"fields":[{"name":)"
                  R"("Тип пакета","value":"Other","number":127,"unit":null,"label":null,"offset":0,)"
                  R"("size":1,"raw":"7F"},{"name":"Payload","value":"","number":null,"unit":null,)"
@@ -230,6 +240,11 @@ class TestMainWindow : public QObject {
         ModalBoxes answerer;
         MainWindow window;
         QCOMPARE(window.Combo_Device->count(), 0);
+        // The empty pane says how to add a device; the texts themselves stay empty.
+        QVERIFY(window.Text_Output->placeholderText().contains(u"«Конструктор»"_qs));
+        QVERIFY(window.Text_Output->toPlainText().isEmpty() &&
+                window.Edit_Packet->text().isEmpty());
+        QCOMPARE(window.Edit_Packet->placeholderText(), u"Вставьте пакет: hex или base64"_qs);
         Convert(window, QString(), "0100F15365FBFF05");
         QCOMPARE(answerer.Shown,
                  (QStringList{"I|Ошибка|Не удалось открыть файлDevice/", Not_Decoded}));
@@ -325,6 +340,79 @@ class TestMainWindow : public QObject {
         QCOMPARE(window.Combo_Device->currentIndex(), 0);
         QCOMPARE(window.Device_Files.keys(), items);
         QTRY_VERIFY(builder.isNull());
+    }
+
+    // The device list's menu removes the current device after a question: its entry goes, its
+    // file only when ticked and offered (used by no other device, inside Device/). A registry
+    // that cannot be written (a size limit, as a full disk) changes nothing, the file included.
+    // clang-format off
+    // device | answer ("+": the box ticked) | the question's end after "Dev.conf." | the devices
+    // left | the files of Device/ afterwards (with hidden ones)
+    void remove_device_data() { Add_Rows({
+        "file kept | Sensor-1 | Да |  Файл шаблона Device/sensor1.json остаётся, если не отметить ниже.|[Удалить и файл шаблона Device/sensor1.json] | Ghost,Tag-20,Thermo-21,Термометр,Часы | beacon,clock,sensor1,thermo21,thermometer",
+        "file removed | Часы | Да+ |  Файл шаблона Device/clock.json остаётся, если не отметить ниже.|[Удалить и файл шаблона Device/clock.json] | Ghost,Sensor-1,Tag-20,Thermo-21,Термометр | beacon,sensor1,thermo21,thermometer",
+        "declined | Часы | + |  Файл шаблона Device/clock.json остаётся, если не отметить ниже.|[Удалить и файл шаблона Device/clock.json] | Ghost,Sensor-1,Tag-20,Thermo-21,Термометр,Часы | beacon,clock,sensor1,thermo21,thermometer",
+        "shared file | Часы | Да+ |  Файл шаблона Device/clock.json остаётся. | Clock-2,Ghost,Sensor-1,Tag-20,Thermo-21,Термометр | beacon,clock,sensor1,thermo21,thermometer",
+        "missing file | Ghost | Да |  Файл шаблона Device/ghost.json остаётся. | Sensor-1,Tag-20,Thermo-21,Термометр,Часы | beacon,clock,sensor1,thermo21,thermometer",
+        "outside Device/ | Out | Да+ |  Файл шаблона Device/../out.json остаётся. | Ghost,Sensor-1,Tag-20,Thermo-21,Термометр,Часы | beacon,clock,sensor1,thermo21,thermometer",
+        "registry not written | Часы | Да+ |  Файл шаблона Device/clock.json остаётся, если не отметить ниже.|[Удалить и файл шаблона Device/clock.json] | Ghost,Sensor-1,Tag-20,Thermo-21,Термометр,Часы | beacon,clock,sensor1,thermo21,thermometer"});
+    }
+    // clang-format on
+    void remove_device() {
+        const QStringList c = Row(5);
+        const QByteArray tag = QTest::currentDataTag();
+        if (tag == "shared file")
+            TestWorkspace::Register("Clock-2", "clock.json");
+        if (tag == "outside Device/") {
+            TestWorkspace::Register("Out", "../out.json");
+            QVERIFY(TestWorkspace::Write("out.json", "{}"));
+        }
+        const QByteArray registry = TestWorkspace::Read("Dev.conf");
+        ModalBoxes answerer(QString(c[1]).remove(u'+'));
+        answerer.Tick = c[1].endsWith(u'+');
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.Combo_Device->setCurrentText(c[0]);
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QAction* remove = menu->actions().constLast();
+            QCOMPARE(remove->text(), "Удалить устройство «" + c[0] + "»...");
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(remove).center());
+        });
+        rlimit unlimited{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+        rlimit limited = unlimited;
+        limited.rlim_cur = 10;
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        QVERIFY(tag != "registry not written" || ::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {}, window.mapToGlobal(QPoint()));
+        QApplication::sendEvent(window.Combo_Device, &event);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+
+        QStringList shown{"Q|Подтверждение|Удалить устройство «" + c[0] +
+                          "»? Его запись удаляется из Dev.conf." + c[2]};
+        if (tag == "registry not written")
+            shown << "I|Ошибка|Не удалось записать файл Dev.conf"; // and the system's reason
+        for (QString& box : answerer.Shown)
+            box = box.section(u'\n', 0, 0);
+        QCOMPARE(answerer.Shown, shown);
+        QStringList left;
+        for (const QString& entry : TestWorkspace::Registry().split(u'|'))
+            left << entry.section(u'=', 0, 0);
+        QStringList expected = c[3].split(u','), files;
+        QCOMPARE(left, expected);
+        expected.sort();
+        QStringList listed;
+        for (int i = 0; i < window.Combo_Device->count(); ++i)
+            listed << window.Combo_Device->itemText(i);
+        listed.sort();
+        QCOMPARE(listed, expected);
+        for (const QString& file : QDir("Device").entryList(QDir::Files | QDir::Hidden))
+            files << file.chopped(5);
+        QCOMPARE(files.join(u','), c[4]);
+        if (left.contains(c[0]))
+            QCOMPARE(TestWorkspace::Read("Dev.conf"), registry);
     }
 
     // Ctrl+E, or the device list's menu, opens the current device's template in the constructor,

@@ -101,6 +101,31 @@ class PacketBuilderTest : public QObject {
         QCOMPARE(Template(0)[u"data"_qs][0][u"size"_qs].toInt(), 9);
     }
 
+    // The question lists every red cell; "Нет" (the default) saves nothing.
+    void zeroCellsAsked() {
+        D->Add(BuilderDriver::Type, {"1,x", "5-", "A,B"});
+        D->Add_Byte("4 байта")->setText(2, "Time");
+        D->Press("Поле данных(бит)");
+        D->Tree->currentItem()->setText(0, "0x");
+        const QString question =
+            "Q|Подтверждение|Эти значения не читаются как числа и сохранятся как 0:\n"
+            "Тип пакета «A,B», код: «x»\nПоле «Time», размер: «4 байта»\nБит «», номер бита: "
+            "«0x»\nСохранить?";
+        QCOMPARE(D->Save("S", "a"), QStringList{question});
+        QCOMPARE(TestWorkspace::Read("Device/a.json"), "(missing)");
+        QCOMPARE(TestWorkspace::Registry(), QString());
+    }
+
+    // A ".json" typed with the file name is not doubled; a name that is nothing else is empty.
+    void typedExtension() {
+        D->Add_Type("1");
+        QCOMPARE(D->Save("S", "a.json"), Saved);
+        QCOMPARE(TestWorkspace::Registry(), u"S=a.json"_qs);
+        QCOMPARE(QDir("Device").entryList(QDir::Files), QStringList{"a.json"});
+        QCOMPARE(D->Save("S", ".json"),
+                 QStringList{"C|Ошибка|Незавние устройтсва или файла пустое."});
+    }
+
     // Each form of the type and size cells, and the file laid out as indented JSON. A number that
     // will be saved as 0 shows red with a tooltip.
     // clang-format off
@@ -113,7 +138,9 @@ class PacketBuilderTest : public QObject {
         R"(range | 7 | 5-10-20 | N | {"packet_type":7,"name":"N","min_size":5,"total_size":10} | |)",
         R"(no maximum | 7 | 5- | N | {"packet_type":7,"name":"N","min_size":5,"total_size":0} | |«»)",
         R"(no minimum | 7 | -7 | N | {"packet_type":7,"name":"N","min_size":0,"total_size":7} | |«»)",
-        R"(not whole | 0x1A | 2.5 |  N  | {"packet_type":0,"name":" N ","total_size":0} | «0x1A»|«2.5»)"});
+        R"(not whole | 0x1G | 2.5 |  N  | {"packet_type":0,"name":" N ","total_size":0} | «0x1G»|«2.5»)",
+        R"(hex | 0x1A,0x0 | 0x10 | A,B | {"packet_type":[{"T":26,"name":"A"},{"T":0,"name":"B"}],"total_size":16} | |)",
+        R"(hex, no sign | 0x-1 | 0x | N | {"packet_type":0,"name":"N","total_size":0} | «0x-1»|«0x»)"});
     }
     // clang-format on
     void savingForms() {
@@ -126,7 +153,10 @@ class PacketBuilderTest : public QObject {
             marked << tip.remove("Сохранится как 0: не десятичное целое число ");
         }
         QCOMPARE(marked.join(u'|'), c[4]);
-        QCOMPARE(D->Save("S", "a"), Saved);
+        // Red cells are saved as 0 only after "Да".
+        const QStringList asked = D->Save("S", "a", "Да");
+        QCOMPARE(asked.last(), Saved.last());
+        QCOMPARE(asked.size(), c[4] == u"|" ? 1 : 2);
         QCOMPARE(Template(0), QJsonDocument::fromJson(c[3].toUtf8()).object());
         const QByteArray file = TestWorkspace::Read("Device/a.json");
         QCOMPARE(file, QJsonDocument::fromJson(file).toJson(QJsonDocument::Indented));

@@ -48,6 +48,38 @@ const Rows Run_Rows = {
     "bit lines, %1 | 01 | bitUTC=5|bitbit=x|bitmaskBit=|Bit=1|unixtime=abc|a%1b=%2 | 01 | clear|"
     "\t\t\t%1\n\tUTC: --- 5\n\t: --- x\n\tmaskBit: --- \nBit: --- 1\n"
     "unixtime: --- 01.01.1970 - 00:00:00(UTC+0)\na%1b: --- %2\n\n\n"};
+
+// paste | the form records name | what the decoder got | how many warnings
+const Rows Form_Rows = {
+    "0x run | 0x0100F15365FBFF05 | 0x | 0100F15365FBFF05 | 0",
+    "0x one digit | 0x1 | 0x | 01 | 0",
+    "0x odd run | 0x123 | 0x | 123 | 1",
+    "colons | 01:00:F1:53:65:FB:FF:05 | bytes | 0100F15365FBFF05 | 0",
+    "dashes, blanks | 01-00 -\tF1\n | bytes | 0100F1 | 0",
+    "commas | 01, 00, f1 | bytes | 0100f1 | 0",
+    "semicolons, one trailing | 1;2;3; | bytes | 010203 | 0",
+    "0x groups by blanks | 0x01 0x00 0xF1 | bytes | 0100F1 | 0",
+    "0x one-digit groups | 0x1 0x0 0xa | bytes | 01000a | 0",
+    "C array | {0x01, 0x00, 0xF1,} | bytes | 0100F1 | 0",
+    "brackets, mixed 0x | [1,0x2,03] | bytes | 010203 | 0",
+    "one group in braces | {0x7} | bytes | 07 | 0",
+    // Look-alikes keep today's reading.
+    "plain hex | 0100F1 | hex | 0100F1 | 0",
+    "base64 with x | AQxD | base64 | 010c43 | 0",
+    "0x alone | 0x | base64 | d3 | 0",
+    "upper 0X | 0X0100 | base64 | d17d35d3 | 0",
+    "0x run then g | 0x01g | base64 | d31d35 | 0",
+    "0x group of three | 0x01 0x2 03 | base64 | d31d35d31db4 | 0",
+    "digits before 0x | 10x01 | base64 | d74c74 | 0",
+    "two separators | 01:02-03 | hex | 01:02-03 | 1",
+    "group of three | 001:02 | hex | 001:02 | 1",
+    "empty group | 01::02 | hex | 01::02 | 1",
+    "leading separator | :01:02 | hex | :01:02 | 1",
+    "two trailing | 01,02,, | hex | 01,02,, | 2",
+    "unmatched brackets | {01,02] | hex | {01,02] | 2",
+    "braces around a run | {0100F1} | hex | {0100F1} | 1",
+    "carriage return | 01:02\r | hex | 01:02\r | 1",
+    "a UUID | 550e8400-e29b-41d4 | hex | 550e8400-e29b-41d4 | 1"};
 // clang-format on
 
 } // namespace
@@ -121,6 +153,22 @@ class ResultConversionTest : public QObject {
             if (hex != QString::fromLatin1(qt ? qt.decoded.toHex() : QByteArray()))
                 QFAIL(qPrintable(text));
         }
+    }
+
+    // The forms read as the hex they spell; the pane shows no line of their own.
+    void paste_forms_data() { Add_Rows(Form_Rows); }
+    void paste_forms() {
+        const QStringList c = Row(4);
+        Recording_Output output;
+        PacketConversion conversion(u"D"_qs, Recorder);
+        QString received;
+        const auto& result = conversion.Run(
+            c[0], [&](const QString& hex, DecodedPacket&) { received = hex; }, &output);
+        QCOMPARE(received, c[2]);
+        QCOMPARE(PasteForm::Name(result.Form), c[1]);
+        QCOMPARE(result.Is_Base64, c[1] == u"base64");
+        QCOMPARE(result.Warnings.size(), c[3].toInt());
+        QCOMPARE(output.Calls.size(), c[1] == u"base64" ? 2 : 1); // clear, "to HEX" for base64
     }
 
     void run_data() { Add_Rows(Run_Rows); }

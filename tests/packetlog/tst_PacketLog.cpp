@@ -125,10 +125,11 @@ class TestPacketLog : public QObject {
         };
         QCOMPARE(export_rows(), csv);
         // type | outcome filter | the kivo-decode rows expected (ok, type cells)
+        constexpr int Ok = PacketLogModel::Csv_Ok, Type = PacketLogModel::Csv_Ok + 1;
         const QList<std::tuple<QString, int, std::function<bool(const QStringList&)>>> filters = {
-            {"Telemetry", 0, [](auto& r) { return r[5] == "Telemetry"; }},
-            {"Все типы", 1, [](auto& r) { return r[4] == "false"; }},
-            {"Telemetry", 2, [](auto& r) { return r[5] == "Telemetry" && r[4] == "true"; }},
+            {"Telemetry", 0, [](auto& r) { return r[Type] == "Telemetry"; }},
+            {"Все типы", 1, [](auto& r) { return r[Ok] == "false"; }},
+            {"Telemetry", 2, [](auto& r) { return r[Type] == "Telemetry" && r[Ok] == "true"; }},
             {"BeaconB", 0, [](auto&) { return false; }}};
         for (const auto& [type, outcome, wanted] : filters) {
             log->Type_Filter->setCurrentText(type);
@@ -233,7 +234,7 @@ class TestPacketLog : public QObject {
         QCOMPARE(log->Model.headerData(0, Qt::Horizontal).toString(), "time");
         QVERIFY(
             QTime::fromString(log->Model.index(0, 0).data().toString(), "hh:mm:ss.zzz").isValid());
-        QCOMPARE(log->Model.Cells(1).mid(1, 3), (QStringList{"3", "01AABB", "Sensor-1"}));
+        QCOMPARE(log->Model.Cells(1).mid(1, 4), (QStringList{"3", "01AABB", "hex", "Sensor-1"}));
         log->Chart->Plot(Column_Of(*log, "Temperature"), PacketLogChart::Arrival_Time);
         QCOMPARE(log->Chart->Series()->count(), 1);
         send("0100F2536500010B\n");

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTest>
@@ -31,7 +32,11 @@ void ModalBoxes::Answer_Active() {
     if (!box || !box->isVisible() || (box == Asking && While_Asking))
         return;
     if (box != Asking)
-        Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' + box->text();
+        Shown << QString(u"-IWCQ"_qs)[box->icon()] + u'|' + box->windowTitle() + u'|' +
+                     box->text() +
+                     (box->checkBox() ? u"|["_qs + box->checkBox()->text() + u']' : QString());
+    if (box->checkBox())
+        box->checkBox()->setChecked(Tick);
     const QList<QAbstractButton*> buttons = box->buttons();
     if (buttons.size() > 1 && While_Asking) {
         // Run from the question's own event loop, not from this timer's slot, so that the timer

@@ -15,12 +15,14 @@ class QDialog;
 // answer was chosen: an unexpected question shows in Shown, and never hangs the test. A file
 // dialog is recorded as "<folder>|<filters>" and picks Pick. Any other dialog is recorded as
 // "D|<title>", handed to Fill (which may look at it and set its controls) and accepted.
+// A check box under a box's text is recorded after it as "|[<its text>]".
 class ModalBoxes : public QObject {
   public:
     explicit ModalBoxes(const QString& answer = {}, const QString& pick = {},
                         std::function<void(QDialog*)> fill = {});
 
     QString Answer;
+    bool Tick = false; // a question's check box, if it has one, is ticked before the answer
     QString Pick;
     std::function<void(QDialog*)> Fill;
     QStringList Shown;

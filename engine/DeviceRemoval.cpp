@@ -1,0 +1,63 @@
+#include "DeviceRemoval.h"
+
+#include "DeviceRegistry.h"
+#include "SafeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+UserMessage Remove_Failure_Message(const QString& path, const QString& reason) {
+    return {MessageIcon::Information, QStringLiteral("Ошибка"),
+            QStringLiteral("Не удалось удалить файл %1\n%2").arg(path, reason)};
+}
+
+} // namespace
+
+QString DeviceRemoval::Removable_File(const QString& device_name, const QString& conf_path) {
+    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read(conf_path);
+    const auto device = std::find_if(devices.begin(), devices.end(),
+                                     [&](const auto& d) { return d.Name == device_name; });
+    if (device == devices.end() || device->File_Name.isEmpty())
+        return {};
+    const bool shared = std::any_of(devices.begin(), devices.end(), [&](const auto& d) {
+        return d.Name != device_name && d.File_Name == device->File_Name;
+    });
+    // Where the decoder reads it: "Device/" and the registry value, beside Dev.conf.
+    const QDir folder(QFileInfo(conf_path).dir().filePath(QStringLiteral("Device")));
+    const QString path = folder.filePath(device->File_Name);
+    const QString inside = QDir::cleanPath(folder.absolutePath()) + u'/';
+    const QFileInfo file(path);
+    if (shared || !file.isFile() || !QDir::cleanPath(file.absoluteFilePath()).startsWith(inside))
+        return {};
+    return path;
+}
+
+bool DeviceRemoval::Remove(const QString& device_name, bool with_file,
+                           const MessageReporter& report, const QString& conf_path) {
+    const QString file = with_file ? Removable_File(device_name, conf_path) : QString();
+    // Moved aside under a hidden name of its own in its folder, it goes back with one rename.
+    const QString aside =
+        file.isEmpty() ? QString() : SafeFile::Name_Beside(file, QStringLiteral("removed"));
+    if (!file.isEmpty()) {
+        QFile moved(file);
+        if (!moved.rename(aside)) {
+            report(Remove_Failure_Message(file, moved.errorString()));
+            return false;
+        }
+    }
+    // The key goes under the registry's lock, with every other line of Dev.conf kept.
+    if (DeviceRegistry::Change(device_name, std::nullopt, report, std::nullopt, conf_path)) {
+        if (!file.isEmpty())
+            QFile::remove(aside);
+        return true;
+    }
+    // Should the file not go back, it stays under its hidden name rather than being lost.
+    if (!file.isEmpty())
+        QFile::rename(aside, file);
+    return false;
+}
