@@ -14,6 +14,9 @@ namespace {
 // Rows are handed over in batches of this many, so the table grows smoothly without a wake-up
 // per row.
 constexpr qsizetype Batch_Rows = 16384;
+// The worker waits while this many rows wait for the window: memory stays bounded when the
+// window is busy, and a cancel stops the work within a few batches of what the table shows.
+constexpr qsizetype Max_Rows_Ahead = 4 * Batch_Rows;
 
 } // namespace
 
@@ -27,6 +30,8 @@ PacketLogLoader::~PacketLogLoader() {
 
 void PacketLogLoader::Cancel() {
     Cancelled = true;
+    const std::lock_guard<std::mutex> guard(Lock); // a worker waiting for room sees it
+    Room.notify_all();
 }
 
 void PacketLogLoader::Abandon() {
@@ -107,18 +112,18 @@ void PacketLogLoader::Decode_Again(PacketRows rows, std::shared_ptr<const Templa
 }
 
 void PacketLogLoader::Hand_Over(PacketRows& batch, bool last) {
-    {
-        const std::lock_guard<std::mutex> guard(Lock);
-        Pending.Append(std::move(batch));
-        if (last) {
-            Done = true;
-            if (Cancelled && Stop_Reason.isEmpty())
-                Stop_Reason = QStringLiteral("Отменено");
-        }
+    std::unique_lock<std::mutex> guard(Lock);
+    Pending.Append(std::move(batch));
+    if (last) {
+        Done = true;
+        if (Cancelled && Stop_Reason.isEmpty())
+            Stop_Reason = QStringLiteral("Отменено");
     }
     batch.Clear();
     if (!Wake_Posted.exchange(true))
         QMetaObject::invokeMethod(this, &PacketLogLoader::Take_Rows, Qt::QueuedConnection);
+    if (!last)
+        Room.wait(guard, [this] { return Cancelled || Pending.Size() < Max_Rows_Ahead; });
 }
 
 void PacketLogLoader::Take_Rows() {
@@ -132,6 +137,7 @@ void PacketLogLoader::Take_Rows() {
         Pending.Clear();
         done = Done;
         reason = Stop_Reason;
+        Room.notify_all();
     }
     if (rows.Size() > 0)
         Q_EMIT Rows_Ready(rows);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -51,7 +52,8 @@ class PacketLogLoader : public QObject {
     std::atomic<bool> Cancelled{false};
     std::atomic<bool> Wake_Posted{false};
     std::atomic<int> Done_Permille{0};
-    std::mutex Lock; // guards the three below
+    std::mutex Lock;              // guards the three below
+    std::condition_variable Room; // Pending was taken, or the work is cancelled
     PacketRows Pending;
     bool Done = false;
     QString Stop_Reason;
