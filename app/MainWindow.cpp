@@ -64,9 +64,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     // A save killed part-way is undone before the devices are read.
     DeviceRegistry::Recover(Message_Box_Reporter());
     Load_Devices();
-    Add_Edit_Template_Action();
-    Add_Packet_Log_Action();
-    Add_Remove_Device_Action();
+    Add_Device_Actions();
 
     // Buttons act as soon as they go down, not on release.
     connect(Button_Constructor, &QPushButton::pressed, this, &MainWindow::Open_Constructor);
@@ -114,42 +112,37 @@ void MainWindow::Show_Constructor(PacketBuilder* builder) {
     Builder_Window->show();
 }
 
-// Ctrl+E, and the device list's context menu, open the constructor on the current device's
-// template. A template that cannot be read is reported and opens no constructor.
-void MainWindow::Add_Edit_Template_Action() {
-    auto* edit = new QAction(Combo_Device);
-    edit->setShortcut(QKeySequence(Edit_Template_Key));
-    Edit_Packet->installEventFilter(this);
-    Combo_Device->addAction(edit);
+// The device list's context menu, each entry named after the current device: Ctrl+E opens the
+// constructor on its template (a template that cannot be read is reported and opens no
+// constructor; the input line passes Ctrl+E on too), Ctrl+L its packet log beside the window, and
+// the last entry removes it after a question.
+void MainWindow::Add_Device_Actions() {
     Combo_Device->setContextMenuPolicy(Qt::ActionsContextMenu);
-    const auto name_device = [this, edit] {
-        // An ampersand in a device name is shown, not taken for a shortcut mark.
-        const QString device_name = Combo_Device->currentText();
-        edit->setText(QStringLiteral("Изменить шаблон «%1»")
-                          .arg(QString(device_name).replace(u'&', QStringLiteral("&&"))));
-        edit->setEnabled(Combo_Device->count() > 0);
-    };
-    name_device();
-    connect(Combo_Device, &QComboBox::currentTextChanged, edit, name_device);
-    connect(edit, &QAction::triggered, this, &MainWindow::Edit_Template);
+    Edit_Packet->installEventFilter(this);
+    Add_Device_Action(QStringLiteral("Изменить шаблон «%1»"), &MainWindow::Edit_Template)
+        ->setShortcut(QKeySequence(Edit_Template_Key));
+    Add_Device_Action(QStringLiteral("Журнал пакетов «%1»"), &MainWindow::Open_Packet_Log)
+        ->setShortcut(QKeySequence(Packet_Log_Key));
+    Add_Device_Action(QStringLiteral("Удалить устройство «%1»..."), &MainWindow::Remove_Device);
 }
 
-// Ctrl+L, and the device list's context menu, open the packet log of the current device beside
-// the window; a log already open for it comes to the front.
-void MainWindow::Add_Packet_Log_Action() {
-    auto* open_log = new QAction(Combo_Device);
-    open_log->setShortcut(QKeySequence(Packet_Log_Key));
-    Combo_Device->addAction(open_log);
-    const auto name_device = [this, open_log] {
-        open_log->setText(QStringLiteral("Журнал пакетов «%1»")
-                              .arg(QString(Combo_Device->currentText()).replace(u'&', u"&&"_qs)));
-        open_log->setEnabled(Combo_Device->count() > 0);
+// An entry of the device list's context menu: `pattern` with the current device's name for %1 (an
+// ampersand in it shown, not taken for a shortcut mark), enabled while there is a device.
+QAction* MainWindow::Add_Device_Action(const QString& pattern, void (MainWindow::*slot)()) {
+    auto* action = new QAction(Combo_Device);
+    Combo_Device->addAction(action);
+    const auto name_device = [this, action, pattern] {
+        action->setText(
+            pattern.arg(QString(Combo_Device->currentText()).replace(u'&', QStringLiteral("&&"))));
+        action->setEnabled(Combo_Device->count() > 0);
     };
     name_device();
-    connect(Combo_Device, &QComboBox::currentTextChanged, open_log, name_device);
-    connect(open_log, &QAction::triggered, this, &MainWindow::Open_Packet_Log);
+    connect(Combo_Device, &QComboBox::currentTextChanged, action, name_device);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
 }
 
+// A log already open for the device comes to the front.
 void MainWindow::Open_Packet_Log() {
     const QString device_name = Combo_Device->currentText();
     for (PacketLogWindow* log : findChildren<PacketLogWindow*>()) {
@@ -186,21 +179,6 @@ void MainWindow::Reload_Devices() {
     Combo_Device->clear();
     Device_Files.clear();
     Load_Devices();
-}
-
-// The device list's context menu removes the current device, after a question.
-void MainWindow::Add_Remove_Device_Action() {
-    auto* remove = new QAction(Combo_Device);
-    Combo_Device->addAction(remove);
-    const auto name_device = [this, remove] {
-        const QString device_name = Combo_Device->currentText();
-        remove->setText(QStringLiteral("Удалить устройство «%1»...")
-                            .arg(QString(device_name).replace(u'&', QStringLiteral("&&"))));
-        remove->setEnabled(Combo_Device->count() > 0);
-    };
-    name_device();
-    connect(Combo_Device, &QComboBox::currentTextChanged, remove, name_device);
-    connect(remove, &QAction::triggered, this, &MainWindow::Remove_Device);
 }
 
 // The entry leaves Dev.conf; the template file stays unless the user ticks its removal, which is

@@ -50,9 +50,8 @@ class MainWindow : public QMainWindow {
     static constexpr QKeyCombination Packet_Log_Key{Qt::CTRL | Qt::Key_L};
 
     void Load_Devices();
-    void Add_Edit_Template_Action();
-    void Add_Packet_Log_Action();
-    void Add_Remove_Device_Action();
+    void Add_Device_Actions();
+    QAction* Add_Device_Action(const QString& pattern, void (MainWindow::*slot)());
     void Reload_Devices();
     void Show_Constructor(PacketBuilder* builder);
 
