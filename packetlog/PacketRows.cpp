@@ -104,6 +104,15 @@ QByteArrayView Without_Row_End(QByteArrayView row) {
     return row.endsWith("\r\n") ? row.chopped(2) : row;
 }
 
+// Moves `at` past `count` cells; false when the row has fewer.
+bool Skip_Cells(QByteArrayView row, int count, qsizetype& at) {
+    for (int skipped = 0; skipped < count; ++skipped) {
+        if (!Next_Cell(row, at, nullptr))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QStringList PacketRows::Split_Row(QByteArrayView row) {
@@ -118,22 +127,15 @@ QStringList PacketRows::Split_Row(QByteArrayView row) {
 QString PacketRows::Cell(qsizetype row, int column) const {
     const QByteArrayView text = Without_Row_End(Csv_Row(row));
     qsizetype at = 0;
-    for (int skipped = 0; skipped < column; ++skipped) {
-        if (!Next_Cell(text, at, nullptr))
-            return {};
-    }
     QByteArray cell;
-    return Next_Cell(text, at, &cell) ? QString::fromUtf8(cell) : QString();
+    return Skip_Cells(text, column, at) && Next_Cell(text, at, &cell) ? QString::fromUtf8(cell)
+                                                                      : QString();
 }
 
 QByteArrayView PacketRows::Plain_Cell(qsizetype row, int column) const {
     const QByteArrayView text = Without_Row_End(Csv_Row(row));
     qsizetype at = 0;
-    for (int skipped = 0; skipped < column; ++skipped) {
-        if (!Next_Cell(text, at, nullptr))
-            return {};
-    }
-    if (at >= text.size() || text[at] == '"')
+    if (!Skip_Cells(text, column, at) || at >= text.size() || text[at] == '"')
         return {};
     const qsizetype end = text.indexOf(',', at);
     return text.sliced(at, (end < 0 ? text.size() : end) - at);
