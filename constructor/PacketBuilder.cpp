@@ -633,6 +633,7 @@ void PacketBuilder::Update_Sample() {
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(
         QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Compact));
     PacketConversion conversion(Edit_Device_Name->text(), [](const UserMessage&) {});
+    conversion.Write_Diagnostic_Lines(false); // a preview at every keystroke, not a conversion
     const PacketDecoder decoder(Edit_File_Name->text() + QStringLiteral(".json"),
                                 conversion.Reporter());
     const PacketConversion::Result& result = conversion.Run(
