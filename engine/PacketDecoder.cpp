@@ -192,16 +192,11 @@ void Write_Bits(Result_Filler& out, const QList<BitFieldEntry>& bitmap, int low_
         DecodedField& field = out.Next_Field(entry);
         const QStringView bits =
             end > first ? QStringView(bit_string + first, end - first) : QStringView();
-        if (end <= first) {
+        if (end <= first)
             Assign_Text(field.Value, {});
-        } else if (entry.Meaning.Is_Empty()) {
-            Assign_Text(field.Value, bits);
-            field.Number.Type = FieldNumber::Kind::Integer;
-            field.Number.Integer = (low_byte >> first) & ((1 << (end - first)) - 1);
-        } else {
+        else
             FieldValue::Write_Bit_Group(field, entry.Meaning,
                                         (low_byte >> first) & ((1u << (end - first)) - 1), bits);
-        }
         if (byte >= 0) {
             field.Offset = byte;
             field.Size = 1;
