@@ -17,7 +17,6 @@ namespace FieldValue {
 
 namespace {
 
-using HexText::Byte_Count;
 using HexText::Lies_Inside;
 using Rule = FieldMeaning::Rule;
 // 128-bit integers hold every product of a 64-bit value and a 64-bit scale exactly.
@@ -397,20 +396,18 @@ void Write_Tail_Hex(DecodedField& field, QStringView tail) {
 
 } // namespace
 
-void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
-           qint64 tail_start) {
+void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet, qint64 first,
+           qint64 count) {
     const FieldMeaning& meaning = entry.Meaning;
     if (entry.Rule == Rule::Tail_Hex || entry.Rule == Rule::Tail_Ascii) {
-        const qint64 start = std::max<qint64>(tail_start, 0);
-        const qint64 count = Byte_Count(packet) - start;
         if (count <= 0)
             return Assign_Text(field.Value, {});
         if (entry.Rule == Rule::Tail_Hex)
-            return Write_Tail_Hex(field, packet.sliced(2 * start, 2 * count));
-        return Write_Ascii(field, packet, start, count);
+            return Write_Tail_Hex(field, packet.sliced(2 * first, 2 * count));
+        return Write_Ascii(field, packet, first, count);
     }
-    const qint64 num_byte = entry.Num_Byte;
-    const qint64 size = std::max(entry.Size, 0);
+    const qint64 num_byte = first;
+    const qint64 size = std::max<qint64>(count, 0);
     if (packet.isEmpty() || !Lies_Inside(packet, num_byte, size) ||
         (size == 0 && entry.Rule != Rule::Dec))
         return Assign_Text(field.Value, {});

@@ -11,10 +11,12 @@
 // date); the field's name, line and bytes are the decoder's.
 namespace FieldValue {
 
-// A byte field under a format rule (Dec, Hex, Float, Ascii, Time, Tail_Hex, Tail_Ascii). A tail
-// runs from byte tail_start to the end of the packet. A field that does not lie wholly inside the
-// packet, an empty packet and an empty tail give an empty value.
-void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet, qint64 tail_start);
+// A byte field under a format rule (Dec, Hex, Float, Ascii, Time, Tail_Hex, Tail_Ascii), read
+// from the `count` bytes at `first` (a tail's: from its start to the end of the packet). A field
+// that does not lie wholly inside the packet, an empty packet and an empty tail give an empty
+// value.
+void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet, qint64 first,
+           qint64 count);
 
 // A bit group: its bits' unsigned value, `group`, of `count` bits (count > 0), under the entry's
 // meaning; `bits` is the group's text without a meaning (lowest bit first).

@@ -312,6 +312,11 @@ void Write_Bitmap_Field(Result_Filler& out, const ByteFieldEntry& field, QString
     }
 }
 
+// The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
+qint64 Tail_Start(qint64 var_start) {
+    return std::max<qint64>(var_start, 0);
+}
+
 void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView packet,
                  qint64 var_start) {
     using Rule = FieldMeaning::Rule;
@@ -326,8 +331,7 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
         return;
     }
     case Rule::Tail: {
-        // The variable tail runs from byte min_size - 1 (never before byte 0) to the end.
-        const qint64 start = std::max<qint64>(var_start, 0);
+        const qint64 start = Tail_Start(var_start);
         const qint64 count = Byte_Count(packet) - start;
         DecodedField& tail = out.Next_Field(field);
         Assign_Text(tail.Value, count > 0 ? packet.sliced(2 * start, 2 * count) : QStringView());
@@ -344,14 +348,12 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
         return;
     }
     default: {
+        const bool tail = field.Rule == Rule::Tail_Hex || field.Rule == Rule::Tail_Ascii;
+        const qint64 first = tail ? Tail_Start(var_start) : field.Num_Byte;
+        const qint64 count = tail ? Byte_Count(packet) - first : field.Size;
         DecodedField& meant = out.Next_Field(field);
-        FieldValue::Write(meant, field, packet, var_start);
-        if (field.Rule == Rule::Tail_Hex || field.Rule == Rule::Tail_Ascii) {
-            const qint64 start = std::max<qint64>(var_start, 0);
-            Place(meant, packet, start, Byte_Count(packet) - start);
-        } else {
-            Place(meant, packet, field.Num_Byte, field.Size);
-        }
+        FieldValue::Write(meant, field, packet, first, count);
+        Place(meant, packet, first, count);
         return;
     }
     }
