@@ -18,6 +18,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 using Format = FieldMeaning::Format;
@@ -27,11 +29,12 @@ const QList<Format> Byte_Formats = {Format::Absent, Format::Dec,   Format::Hex,
                                     Format::Float,  Format::Ascii, Format::Time};
 const QList<Format> Bit_Formats = {Format::Bits, Format::Dec};
 
-// A number typed with a point or a comma; nothing for an empty or unreadable text.
+// A number typed with a point or a comma; nothing for an empty or unreadable text, or one that
+// JSON cannot hold ("inf").
 std::optional<double> Typed_Number(const QString& text) {
     bool ok = false;
     const double value = QLocale::c().toDouble(QString(text).replace(u',', u'.').trimmed(), &ok);
-    return ok ? std::optional(value) : std::nullopt;
+    return ok && std::isfinite(value) ? std::optional(value) : std::nullopt;
 }
 
 QString Number_Text(const std::optional<double>& value) {
@@ -163,43 +166,31 @@ void FieldPropertiesDialog::Add_Label_Row(const QString& value, const QString& l
 }
 
 QJsonObject FieldPropertiesDialog::Keys() const {
-    QJsonObject keys;
+    FieldMeaning meaning;
     const QList<Format>& formats = Edited.Is_Bit ? Bit_Formats : Byte_Formats;
-    const Format format = formats.value(Combo_Format->currentIndex(), Format::Absent);
+    meaning.Kind = formats.value(Combo_Format->currentIndex(), Format::Absent);
     // A bit field shows its bits unless told otherwise, so "bits" is written only when the field
     // had said it.
-    if (format != Format::Absent && !(Edited.Is_Bit && format == Format::Bits && !Had_Format))
-        keys.insert(QStringLiteral("format"), FieldMeaning::Format_Name(format));
+    if (Edited.Is_Bit && meaning.Kind == Format::Bits && !Had_Format)
+        meaning.Kind = Format::Absent;
     if (!Edited.Is_Bit) {
-        if (Combo_Order->currentIndex() == 1 || Had_Order)
-            keys.insert(QStringLiteral("order"), Combo_Order->currentIndex() == 1
-                                                     ? QStringLiteral("be")
-                                                     : QStringLiteral("le"));
+        meaning.Big_Endian = Combo_Order->currentIndex() == 1;
+        meaning.Has_Order = meaning.Big_Endian || Had_Order;
         if (Combo_Signed->currentIndex() > 0)
-            keys.insert(QStringLiteral("signed"), Combo_Signed->currentIndex() == 1);
-        if (const std::optional<double> scale = Typed_Number(Edit_Scale->text()))
-            keys.insert(QStringLiteral("scale"), *scale);
-        if (const std::optional<double> offset = Typed_Number(Edit_Offset->text()))
-            keys.insert(QStringLiteral("offset"), *offset);
-        if (Spin_Decimals->value() >= 0)
-            keys.insert(QStringLiteral("decimals"), Spin_Decimals->value());
-        if (!Edit_Unit->text().isEmpty())
-            keys.insert(QStringLiteral("unit"), Edit_Unit->text());
+            meaning.Signed = Combo_Signed->currentIndex() == 1;
+        meaning.Scale = Typed_Number(Edit_Scale->text());
+        meaning.Offset = Typed_Number(Edit_Offset->text());
+        meaning.Decimals = Spin_Decimals->value();
+        meaning.Unit = Edit_Unit->text();
     }
-    QJsonObject labels;
     for (int row = 0; row < Table_Labels->rowCount(); ++row) {
         const QTableWidgetItem* value = Table_Labels->item(row, 0);
         const QTableWidgetItem* label = Table_Labels->item(row, 1);
         bool ok = false;
         const qlonglong number = value ? value->text().trimmed().toLongLong(&ok, 10) : 0;
         if (ok)
-            labels.insert(QString::number(number), label ? label->text() : QString());
+            meaning.Labels.append({QString::number(number), label ? label->text() : QString()});
     }
-    if (!labels.isEmpty())
-        keys.insert(QStringLiteral("enum"), labels);
-    // Read back by the template rules, so only what the decoder takes is kept.
-    const FieldMeaning meaning =
-        Edited.Is_Bit ? FieldMeaning::Of_Bit_Field(keys) : FieldMeaning::Of_Byte_Field(keys);
     return meaning.To_Json();
 }
 
