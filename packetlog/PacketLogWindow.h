@@ -86,5 +86,5 @@ class PacketLogWindow : public QMainWindow {
     QPushButton* Button_Cancel = nullptr;
     QLabel* Row_Count = nullptr;
 
-    friend class TestPacketLog;
+    friend class TestPacketLogWindow;
 };

@@ -217,7 +217,7 @@ const Rows Failure_Rows = {
 
 } // namespace
 
-class PacketDecoderTest : public QObject {
+class TestPacketDecoder : public QObject {
     Q_OBJECT
 
     QTemporaryDir Work_Dir;
@@ -353,5 +353,5 @@ class PacketDecoderTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(PacketDecoderTest)
-#include "tst_packet_decoder.moc"
+QTEST_GUILESS_MAIN(TestPacketDecoder)
+#include "tst_PacketDecoder.moc"

@@ -60,7 +60,7 @@ QByteArray Kivo_Decode_Csv(const QString& log) {
 
 } // namespace
 
-class TestPacketLog : public QObject {
+class TestPacketLogWindow : public QObject {
     Q_OBJECT
     std::optional<TestWorkspace> Work_Dir;
 
@@ -271,5 +271,5 @@ class TestPacketLog : public QObject {
     }
 };
 
-QTEST_MAIN(TestPacketLog)
-#include "tst_PacketLog.moc"
+QTEST_MAIN(TestPacketLogWindow)
+#include "tst_PacketLogWindow.moc"

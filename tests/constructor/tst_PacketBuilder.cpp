@@ -31,7 +31,7 @@ QJsonObject Template(int index) {
 
 } // namespace
 
-class PacketBuilderTest : public QObject {
+class TestPacketBuilder : public QObject {
     Q_OBJECT
     std::optional<TestWorkspace> Work_Dir;
     std::unique_ptr<PacketBuilder> Builder;
@@ -102,7 +102,7 @@ class PacketBuilderTest : public QObject {
     }
 
     // The question lists every red cell; "Нет" (the default) saves nothing.
-    void zeroCellsAsked() {
+    void zero_cells_asked() {
         D->Add(BuilderDriver::Type, {"1,x", "5-", "A,B"});
         D->Add_Byte("4 байта")->setText(2, "Time");
         D->Press("Поле данных(бит)");
@@ -117,7 +117,7 @@ class PacketBuilderTest : public QObject {
     }
 
     // A ".json" typed with the file name is not doubled; a name that is nothing else is empty.
-    void typedExtension() {
+    void typed_extension() {
         D->Add_Type("1");
         QCOMPARE(D->Save("S", "a.json"), Saved);
         QCOMPARE(TestWorkspace::Registry(), u"S=a.json"_qs);
@@ -130,7 +130,7 @@ class PacketBuilderTest : public QObject {
     // will be saved as 0 shows red with a tooltip.
     // clang-format off
     // codes | size | names | the template saved | the tooltips of cells 0 and 1 (saved as 0)
-    void savingForms_data() { Add_Rows({
+    void saving_forms_data() { Add_Rows({
         R"(list | 1,2,3 | 10 | A,B | {"packet_type":[{"T":1,"name":"A"},{"T":2,"name":"B"}],"total_size":10} | |)",
         R"(names short | 1,2 | 10 | A | {"packet_type":0,"name":"A","total_size":10} | «1,2»|)",
         R"(one code | 5 | 10 | A,B | {"packet_type":5,"name":"A,B","total_size":10} | |)",
@@ -143,7 +143,7 @@ class PacketBuilderTest : public QObject {
         R"(hex, no sign | 0x-1 | 0x | N | {"packet_type":0,"name":"N","total_size":0} | «0x-1»|«0x»)"});
     }
     // clang-format on
-    void savingForms() {
+    void saving_forms() {
         const QStringList c = Row(5);
         QTreeWidgetItem* row = D->Add(BuilderDriver::Type, c.first(3));
         QStringList marked;
@@ -166,7 +166,7 @@ class PacketBuilderTest : public QObject {
     // starts from the sample packet's bytes of the field; the tree shows the meaning and the
     // sample's values under the unsaved tree; the save writes just the keys set, and opening the
     // file shows them again. Bad or short samples say so under the tree, in no box.
-    void fieldProperties() {
+    void field_properties() {
         QTreeWidgetItem* type = D->Add(BuilderDriver::Type, {"33", {}, "Measurement"});
         QTreeWidgetItem* temperature = D->Add(BuilderDriver::Byte, {"1", "2", "Temperature"});
         QTreeWidgetItem* status = D->Add(BuilderDriver::Byte, {{}, "1", "Status"});
@@ -272,12 +272,12 @@ class PacketBuilderTest : public QObject {
 
     // Ctrl+O offers Device/; a tree with rows is replaced only after "Да". The file name follows
     // the file, the device name the one device registered to it (none: left empty).
-    void openDialog_data() {
+    void open_dialog_data() {
         QTest::addColumn<QStringList>("cells"); // answer, devices registered, name fields after
         for (const char* row : {"|S|S|a", "Нет|S|typed|x", "Да|S,R||a"})
             QTest::newRow(row) << QString(row).split(u'|');
     }
-    void openDialog() {
+    void open_dialog() {
         QFETCH(QStringList, cells);
         const QString answer = cells[0];
         for (const QString& device : cells[1].split(u','))
@@ -300,5 +300,5 @@ class PacketBuilderTest : public QObject {
     }
 };
 
-QTEST_MAIN(PacketBuilderTest)
-#include "tst_packetbuilder.moc"
+QTEST_MAIN(TestPacketBuilder)
+#include "tst_PacketBuilder.moc"

@@ -84,7 +84,7 @@ const Rows Form_Rows = {
 
 } // namespace
 
-class ResultConversionTest : public QObject {
+class TestPacketConversion : public QObject {
     Q_OBJECT
 
     QTemporaryDir Work_Dir;
@@ -195,5 +195,5 @@ class ResultConversionTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(ResultConversionTest)
-#include "tst_result_conversion.moc"
+QTEST_GUILESS_MAIN(TestPacketConversion)
+#include "tst_PacketConversion.moc"

@@ -161,7 +161,7 @@ QString Layout(const QString& file_name, const QString& packet) {
 
 } // namespace
 
-class TemplateFilesTest : public QObject {
+class TestTemplateFiles : public QObject {
     Q_OBJECT
     std::optional<TestWorkspace> Work_Dir;
 
@@ -176,7 +176,7 @@ class TemplateFilesTest : public QObject {
     void read_faults();
 };
 
-void TemplateFilesTest::saved_templates_decode_as_built() {
+void TestTemplateFiles::saved_templates_decode_as_built() {
     const quint32 seed = qEnvironmentVariable("KIVO_SEED", u"20240501"_s).toUInt();
     qInfo("round trip seed %u (another run: KIVO_SEED=<n>)", seed);
     Random.seed(seed);
@@ -230,7 +230,7 @@ void TemplateFilesTest::saved_templates_decode_as_built() {
 // they were, and nothing is left behind in Device/. A template file the window did not write is
 // replaced only after "Да" (rows "declined": the question's default button). A lowered limit on
 // the size of the files this process writes makes writes fail as on a full disk, for root too.
-void TemplateFilesTest::saving_data() {
+void TestTemplateFiles::saving_data() {
     QTest::addColumn<QByteArray>("registry"); // Dev.conf before the save; null: none
     QTest::addColumn<QByteArray>("old");      // the template file before the save; null: none
     QTest::addColumn<QString>("device");
@@ -297,7 +297,7 @@ void TemplateFilesTest::saving_data() {
         long_name);
 }
 
-void TemplateFilesTest::saving() {
+void TestTemplateFiles::saving() {
     const QByteArray tag = QTest::currentDataTag();
     QFETCH(QByteArray, registry);
     QFETCH(QByteArray, old);
@@ -364,7 +364,7 @@ void TemplateFilesTest::saving() {
 
 // While a save's question is open, another window saves a device, or a line is added to Dev.conf
 // by hand; the save answered "Да" afterwards keeps that registration, the line byte for byte.
-void TemplateFilesTest::racing_a_question_data() {
+void TestTemplateFiles::racing_a_question_data() {
     QTest::addColumn<QByteArray>("meanwhile"); // the line added by hand; null: another save
     QTest::addColumn<QByteArray>("registry");  // Dev.conf afterwards
     QTest::newRow("another save") << QByteArray() << QByteArray("B=b.json\n");
@@ -372,7 +372,7 @@ void TemplateFilesTest::racing_a_question_data() {
                                   << QByteArray("Датчик = raw.json ; by hand\n");
 }
 
-void TemplateFilesTest::racing_a_question() {
+void TestTemplateFiles::racing_a_question() {
     QFETCH(QByteArray, meanwhile);
     QFETCH(QByteArray, registry);
     QVERIFY(TestWorkspace::Write(u"Dev.conf"_s, "[Dev]\nOther=shared.json\n"));
@@ -399,7 +399,7 @@ void TemplateFilesTest::racing_a_question() {
              "[Dev]\nOther=shared.json\n" + registry + "A=shared.json\n");
 }
 
-void TemplateFilesTest::read_faults_data() {
+void TestTemplateFiles::read_faults_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("decoded"); // the messages and fields
     const QString none =
@@ -422,7 +422,7 @@ void TemplateFilesTest::read_faults_data() {
                                  << u"Тип пакета = Telemetry\nValue = 4660\n"_s;
 }
 
-void TemplateFilesTest::read_faults() {
+void TestTemplateFiles::read_faults() {
     QFETCH(QByteArray, content);
     const QByteArray tag = QTest::currentDataTag();
     const QString path = u"Device/t.json"_s;
@@ -443,5 +443,5 @@ void TemplateFilesTest::read_faults() {
         QCOMPARE(TestWorkspace::Read(path), content); // unchanged
 }
 
-QTEST_MAIN(TemplateFilesTest)
-#include "TemplateFilesTest.moc"
+QTEST_MAIN(TestTemplateFiles)
+#include "tst_TemplateFiles.moc"

@@ -50,7 +50,7 @@ Run_Result Run(const QStringList& arguments, const QByteArray& input = {},
 
 } // namespace
 
-class TestCli : public QObject {
+class TestDecodeCommand : public QObject {
     Q_OBJECT
     std::optional<TestWorkspace> Work_Dir;
 
@@ -73,7 +73,7 @@ class TestCli : public QObject {
     // Pastes given as arguments and as lines of input (LF or CR LF, blank lines between) print
     // the window's text: a nameless field, a character of three UTF-8 bytes, a Cyrillic name, one
     // type byte decoded with two shapes in a row.
-    void Prints_The_Window_Text() {
+    void prints_the_window_text() {
         const QStringList pastes = {u"7F0102\u08000"_qs, u"01AABB"_qs, u"AQDxU2UAAAAAAAAA"_qs};
         const QString head = u"\t\t\tДатчик-1\n"_qs, type = u"Тип пакета: --- "_qs;
         const QString expected =
@@ -97,7 +97,7 @@ class TestCli : public QObject {
     // clang-format off
     // arguments (split at ","; input "7F01", a comment, "7F02") | exit status | standard error
     // (status 2: the usage message)
-    void Exit_Status_data() { Add_Rows({
+    void exit_status_data() { Add_Rows({
         "decoded | -d,Датчик-1,7F0102 | 0 | ",
         "input decoded | -d,Датчик-1,-i,- | 0 | ",
         "length error | -d,Датчик-1,01AABB,7F0102 | 1 | ",
@@ -126,7 +126,7 @@ class TestCli : public QObject {
         "--test alone | --test | 2 | --test needs a golden file"});
     }
     // clang-format on
-    void Exit_Status() {
+    void exit_status() {
         QFETCH(QStringList, cells);
         const auto [status, out, err] = Run(cells[0].split(u','), "7F01\n# 01AABB\n7F02\n");
         const QString usage = u"kivo-decode: %1\nTry 'kivo-decode --help'.\n"_qs.arg(cells[2]);
@@ -137,7 +137,7 @@ class TestCli : public QObject {
 
     // The one registered device needs no -d, wherever the workspace is: -C, or the window's own
     // folder under the user's data location.
-    void Chooses_The_Only_Device() {
+    void chooses_the_only_device() {
         QVERIFY(QDir().mkpath(u"one/Device"_qs) &&
                 TestWorkspace::Write(u"one/Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\n") &&
                 TestWorkspace::Write(u"one/"_qs + Path, Rich_Template));
@@ -153,7 +153,7 @@ class TestCli : public QObject {
 
     // Arguments first, then the inputs in order; messages and warnings name the file and line
     // (counting blank and comment lines) of their paste, "-" for standard input.
-    void Locates_Messages() {
+    void locates_messages() {
         QVERIFY(TestWorkspace::Write(u"a.txt"_qs, "# header\nFF\n\n7F0\r\n"));
         QVERIFY(TestWorkspace::Write(u"b b.txt"_qs, "AQ-D"));
         const auto [status, out, err] =
@@ -177,7 +177,7 @@ class TestCli : public QObject {
     }
 
     // A packet's text arrives while standard input is still open, though the output is a pipe.
-    void Output_Follows_Input_Through_A_Pipe() {
+    void output_follows_input_through_a_pipe() {
         QProcess process;
         process.start(QStringLiteral(KIVO_DECODE_PATH), {"-d", Device});
         process.write("7F0100F15365\n");
@@ -190,7 +190,7 @@ class TestCli : public QObject {
 
     // One object per line with every key: byte ranges, nested bits, times in two forms, a
     // length error, escapes; Cyrillic names and values, quotes and control characters come back.
-    void Json_Records() {
+    void json_records() {
         const QStringList odd = {u"\"\\ \x01Ж\r"_qs, u"q\"q"_qs, u"q\\q"_qs};
         QByteArray out = std::get<1>(
             Run(QStringList{"--json", "-d", Device, "AQDxU2UAAAAAAAAA", "0x010203", " "} + odd));
@@ -221,7 +221,7 @@ class TestCli : public QObject {
 
     // clang-format off
     // paste | its warnings in the JSON record ("/" between)
-    void Warnings_data() { Add_Rows({
+    void warnings_data() { Add_Rows({
         "clean hex | 7F0102 | ", "clean base64 | fwEC | ",
         "odd | 7F010 | odd number of hex digits (5): the last one is ignored",
         "strays and odd | 7F:01\u00a0-23 | 3 character(s) that are not hex digits read as 0, the first \":\" at column 3/odd number of hex digits (9): the last one is ignored",
@@ -229,7 +229,7 @@ class TestCli : public QObject {
         "bad base64 | fw-EC | not valid base64: the paste gives no bytes"});
     }
     // clang-format on
-    void Warnings() {
+    void warnings() {
         QFETCH(QStringList, cells);
         const QByteArray out = std::get<1>(Run({"--json", "-d", Device, cells[0]}));
         QStringList warnings;
@@ -240,7 +240,7 @@ class TestCli : public QObject {
 
     // A header, then one row per packet with the template's field columns; every odd character
     // in names and values survives a strict RFC 4180 reading.
-    void Csv_Table() {
+    void csv_table() {
         // Names and values with commas, quotes and line breaks; a name repeated in one type.
         QVERIFY(TestWorkspace::Write(u"t.json"_qs, QByteArray(Csv_Template).replace('\'', '"')));
         const auto [status, out, err] =
@@ -265,7 +265,7 @@ class TestCli : public QObject {
     // The sample sensor whose template says what its fields mean: JSON gives each number
     // without its unit, the unit and the label; CSV heads a field by its unit and holds plain
     // numbers, labels and ISO dates, as a data-frame reader types them.
-    void Meanings_In_Records() {
+    void meanings_in_records() {
         QVERIFY(QFile::copy(KIVO_EXAMPLES_DIR "/workspace/Device/thermo21.json", "m.json"));
         const QStringList pastes{u"212EFB409C0500F15365"_qs, u"2118FC010000FFFFFFFF"_qs};
         const QByteArray json = std::get<1>(Run(QStringList{"--json", "-t", "m.json"} + pastes));
@@ -305,7 +305,7 @@ class TestCli : public QObject {
 
     // Fields named like fixed columns, or like the header a repeated name gets, keep columns of
     // their own: every header is unique, every value in its own column.
-    void Csv_Headers_Are_Unique() {
+    void csv_headers_are_unique() {
         QVERIFY(TestWorkspace::Write(
             u"t.json"_qs, R"({"packet_data": [{"packet_type": 1, "name": "T", "total_size": 7,
             "data": [{"num_byte": 1, "size": 1, "name": "file"}, {"num_byte": 2, "size": 1,
@@ -325,13 +325,13 @@ class TestCli : public QObject {
     // that is a FIFO, an input line that never ends, a golden file that never ends.
     // clang-format off
     // arguments | exit status | standard error | standard output
-    void Bounded_Inputs_data() { Add_Rows({
+    void bounded_inputs_data() { Add_Rows({
         "FIFO Dev.conf | -d,Датчик-1,01 | 2 | Ошибка: Не удалось открыть файл./Dev.conf\nNot a regular file\nkivo-decode: unknown device \"Датчик-1\"; registered devices: none (./Dev.conf lists no devices)\nTry 'kivo-decode --help'.\n | ",
         "endless line | -d,Датчик-1,-i,/dev/zero | 1 | /dev/zero:1: line longer than 64 MiB: the rest of /dev/zero is not read\n | ",
         "endless golden file | --test,/dev/zero | 1 |  | /dev/zero: larger than 64 MiB\n0 passed, 1 failed\n"});
     }
     // clang-format on
-    void Bounded_Inputs() {
+    void bounded_inputs() {
         const QStringList c = Row(4);
         if (QTest::currentDataTag() == QByteArray("FIFO Dev.conf"))
             QVERIFY(QFile::remove(u"Dev.conf"_qs) && ::mkfifo("Dev.conf", 0600) == 0);
@@ -344,7 +344,7 @@ class TestCli : public QObject {
     }
 
     // A save killed part-way is undone by the next run, which says so once on standard error.
-    void Recovers_A_Killed_Save() {
+    void recovers_a_killed_save() {
         const QByteArray registry = TestWorkspace::Read(u"Dev.conf"_qs);
         QVERIFY(TestWorkspace::Save_Killed_At(4, u"Новый"_qs, u"rich.json"_qs, "{}"));
         QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})),
@@ -358,7 +358,7 @@ class TestCli : public QObject {
     // --record appends entries that --test then passes, after what the file held; a paste the
     // format cannot hold is left out and fails the run; a file that cannot be written is
     // reported.
-    void Records_Golden_Entries() {
+    void records_golden_entries() {
         QVERIFY(TestWorkspace::Write(u"g.txt"_qs, "# mine"));
         const QStringList record{"-d", Device, "--record", "g.txt"};
         QCOMPARE(Run(record + QStringList{"7F01", "AQDxU2UAAAAAAAAA", "01:02", "7F\r", "\u0800"}),
@@ -377,7 +377,7 @@ class TestCli : public QObject {
     }
 
     // Golden files: a passing one, a failing one with its diff, a malformed one.
-    void Golden_Files() {
+    void golden_files() {
         QVERIFY(TestWorkspace::Write(u"pass.txt"_qs,
                                      "# samples\n\n== Датчик-1 | 7F01\nThe catch-all.\n"
                                      ">\t\t\tДатчик-1\n>Тип пакета: --- Прочее %1\n"
@@ -409,7 +409,7 @@ class TestCli : public QObject {
 
     // clang-format off
     // --check: the template (its "data" fields, or the whole document) | the findings ("/" between)
-    void Check_Finds_Each_Kind_data() { Add_Rows({
+    void check_finds_each_kind_data() { Add_Rows({
         R"(clean | {"num_byte": 1, "size": 3, "name": "A"} | )",
         R"(invalid JSON | {"packet_data": [ | document: invalid JSON: unterminated array at offset 17)",
         R"(root array | [] | document: the root is not a JSON object)",
@@ -439,7 +439,7 @@ class TestCli : public QObject {
         R"(tail beyond total_size | {"packet_data": [{"packet_type": 1, "min_size": 9, "total_size": 4, "data": [{"num_byte": 0, "size": -1, "name": "T"}]}]} | template 0, field "T": the variable tail starts at byte 8 (min_size 9), beyond total_size 4)"});
     }
     // clang-format on
-    void Check_Finds_Each_Kind() {
+    void check_finds_each_kind() {
         QFETCH(QStringList, cells);
         const QString fields =
             uR"({"packet_data":[{"packet_type":1,"total_size":4,"data":[%1]}]})"_qs;
@@ -457,5 +457,5 @@ class TestCli : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
-#include "tst_cli.moc"
+QTEST_GUILESS_MAIN(TestDecodeCommand)
+#include "tst_DecodeCommand.moc"

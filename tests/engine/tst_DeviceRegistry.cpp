@@ -177,4 +177,4 @@ class TestDeviceRegistry : public QObject {
 };
 
 QTEST_GUILESS_MAIN(TestDeviceRegistry)
-#include "tst_device_registry.moc"
+#include "tst_DeviceRegistry.moc"
