@@ -211,7 +211,8 @@ void MainWindow::Convert() {
     const QString input = Edit_Packet->text();
     const QString device_name = Combo_Device->currentText();
     PacketConversion conversion(device_name, Message_Box_Reporter());
-    const PacketDecoder decoder(Device_Files.value(device_name), conversion.Reporter());
+    const PacketDecoder decoder(QStringLiteral("Device/") + Device_Files.value(device_name),
+                                conversion.Reporter());
     TextPaneOutput output(*Text_Output);
     const PacketConversion::Result& result = conversion.Run(
         input,

@@ -451,7 +451,7 @@ QJsonObject PacketBuilder::Build_Packet_Parser() const {
 }
 
 bool PacketBuilder::Open_Device_Template(const QString& device_name, const QString& file_name) {
-    const QString path = PacketDecoder(file_name).Template_Path; // the file conversions read
+    const QString path = QStringLiteral("Device/") + file_name; // the file conversions read
     if (!Load_Template(path))
         return false;
     Edit_Device_Name->setText(device_name);
@@ -634,8 +634,7 @@ void PacketBuilder::Update_Sample() {
         QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Compact));
     PacketConversion conversion(Edit_Device_Name->text(), [](const UserMessage&) {});
     conversion.Write_Diagnostic_Lines(false); // a preview at every keystroke, not a conversion
-    const PacketDecoder decoder(Edit_File_Name->text() + QStringLiteral(".json"),
-                                conversion.Reporter());
+    const PacketDecoder decoder(Template_Path(Edit_File_Name->text()), conversion.Reporter());
     const PacketConversion::Result& result = conversion.Run(
         paste,
         [&](const QString& hex, DecodedPacket& packet) { decoder.Parse_Packet(file, hex, packet); },

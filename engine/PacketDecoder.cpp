@@ -361,9 +361,8 @@ void Write_Field(Result_Filler& out, const ByteFieldEntry& field, QStringView pa
 
 } // namespace
 
-PacketDecoder::PacketDecoder(const QString& file_name, MessageReporter reporter)
-    : Template_Path(QStringLiteral("%1%2").arg(QStringLiteral("Device/"), file_name)),
-      Reporter(reporter ? std::move(reporter) : Log_Reporter()) {}
+PacketDecoder::PacketDecoder(const QString& template_path, MessageReporter reporter)
+    : Template_Path(template_path), Reporter(reporter ? std::move(reporter) : Log_Reporter()) {}
 
 UserMessage PacketDecoder::Open_Failure_Message(const QString& path) {
     return SafeFile::Open_Failure_Message(path, QString());

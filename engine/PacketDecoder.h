@@ -16,10 +16,9 @@ class PacketDecoder {
   public:
     enum class ByteOrder { Little_Endian, Packet_Order };
 
-    // Template_Path becomes "Device/" followed by the file name, with nothing added.
-    explicit PacketDecoder(const QString& file_name, MessageReporter reporter = Log_Reporter());
+    // `template_path` is where Parse_Packet reads the file, and how messages name it.
+    explicit PacketDecoder(const QString& template_path, MessageReporter reporter = Log_Reporter());
 
-    // "Device/" followed by the template file name.
     QString Template_Path;
 
     // Reads the template file and decodes one packet. A file that cannot be opened or a packet

@@ -10,7 +10,7 @@ TemplateChoice::TemplateChoice(const QString& device, const QString& path, const
 
 TemplateChoice TemplateChoice::For_Device(const QDir& workdir, const QString& device_name,
                                           const QString& file_name) {
-    const QString path = PacketDecoder(file_name).Template_Path;
+    const QString path = QStringLiteral("Device/") + file_name;
     return TemplateChoice(device_name, path, workdir.filePath(path));
 }
 
@@ -19,8 +19,7 @@ TemplateChoice TemplateChoice::For_File(const QString& path) {
 }
 
 PacketConversion::Decode_Function TemplateChoice::Decoding(const MessageReporter& reporter) const {
-    PacketDecoder decoder(QString(), reporter);
-    decoder.Template_Path = Path;
+    const PacketDecoder decoder(Path, reporter);
     return [this, decoder, reporter](const QString& hex, DecodedPacket& packet) {
         if (Loaded)
             return decoder.Parse_Packet(*Loaded, hex, packet);

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QString packet = QString::fromLatin1(document.left(40).toHex());
     const DecodedPacket decoded =
-        PacketDecoder(QStringLiteral("fuzz.json"), [](const UserMessage&) {
+        PacketDecoder(QStringLiteral("Device/fuzz.json"), [](const UserMessage&) {
         }).Parse_Packet(file, packet);
     for (const DecodedField& field : decoded)
         Require(!field.Is_In_Packet() || 2 * (qint64(field.Offset) + field.Size) <= packet.size(),

@@ -38,7 +38,7 @@ void Decode_Reading_File(benchmark::State& state) {
     }
     for (auto _ : state) {
         const DecodedPacket packet =
-            PacketDecoder(QStringLiteral("sensor1.json")).Parse_Packet(Telemetry);
+            PacketDecoder(QStringLiteral("Device/sensor1.json")).Parse_Packet(Telemetry);
         if (!Is_Telemetry(packet)) {
             state.SkipWithError("wrong decoding");
             break;

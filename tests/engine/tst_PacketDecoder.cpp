@@ -4,8 +4,8 @@
 #include "JsonRecord.h"
 #include "PacketDecoder.h"
 #include "ResultRenderer.h"
-#include "Utf8Writer.h"
 #include "TestTable.h"
+#include "Utf8Writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -235,11 +235,12 @@ class TestPacketDecoder : public QObject {
     DecodedPacket Reused;
     DecodedPacket Decode(const QByteArray& json, const QString& packet) {
         Write(u"t.json"_qs, json);
-        const DecodedPacket fresh = PacketDecoder(u"t.json"_qs, Recorder).Parse_Packet(packet);
+        const DecodedPacket fresh =
+            PacketDecoder(u"Device/t.json"_qs, Recorder).Parse_Packet(packet);
         QList<UserMessage> again;
         const DecodedPacket earlier = Reused;
         const QString earlier_text = Flat(earlier);
-        PacketDecoder(u"t.json"_qs, [&](const UserMessage& m) {
+        PacketDecoder(u"Device/t.json"_qs, [&](const UserMessage& m) {
             again.append(m);
         }).Parse_Packet(DeviceTemplateFile::From_Json(json), packet, Reused);
         QTest::qVerify(Reused == fresh && again == Messages && Flat(earlier) == earlier_text,
@@ -315,8 +316,8 @@ class TestPacketDecoder : public QObject {
     void meanings() {
         const QStringList c = Row(5);
         const QString name = c[1].contains(u"'name'"_qs) ? QString() : u"N:'F',"_qs;
-        const QString json = u"{'packet_type':-1,'total_size':99,'min_size':2,'data':[{B:1,S:"_qs + c[0] + u',' + name +
-                             c[1] + u"}]}"_qs;
+        const QString json = u"{'packet_type':-1,'total_size':99,'min_size':2,'data':[{B:1,S:"_qs +
+                             c[0] + u',' + name + c[1] + u"}]}"_qs;
         const DecodedPacket decoded = Decode(Templates_Json(json), u"01"_qs + c[2]);
         const DecodedField& field = decoded.last();
         const bool bits = c[1].contains(u"bitmap"_qs);
@@ -342,7 +343,7 @@ class TestPacketDecoder : public QObject {
         const QStringList c = Row(3);
         if (c[0] != u"-"_qs)
             Write(c[1], Json(c[0]));
-        const PacketDecoder decoder(c[1], Recorder);
+        const PacketDecoder decoder(u"Device/"_qs + c[1], Recorder);
         QCOMPARE(decoder.Template_Path, u"Device/"_qs + c[1]);
         QCOMPARE(Flat(decoder.Parse_Packet(u"0100"_qs)), QString());
         QCOMPARE(Flat(Messages),

@@ -40,7 +40,8 @@ const QByteArray Telemetry = R"({"packet_data": [{"packet_type": 1, "name": "Tel
 QString Decode(const QString& file_name, const QString& packet = u"013412"_s) {
     QString text;
     const auto report = [&](const UserMessage& message) { text += message.Text + u'\n'; };
-    for (const DecodedField& field : PacketDecoder(file_name, report).Parse_Packet(packet))
+    for (const DecodedField& field :
+         PacketDecoder(u"Device/"_s + file_name, report).Parse_Packet(packet))
         text += field.Name + u" = "_s + field.Value + u'\n';
     return text;
 }
@@ -154,7 +155,7 @@ QString Expected(const TypeRow& row, int type, int length) {
 // Each field decoded from a packet: its name (the type's: its value) and where it was read from.
 QString Layout(const QString& file_name, const QString& packet) {
     QStringList parts;
-    for (const DecodedField& f : PacketDecoder(file_name).Parse_Packet(packet))
+    for (const DecodedField& f : PacketDecoder(u"Device/"_s + file_name).Parse_Packet(packet))
         parts << (f.Name == u"Тип пакета" ? f.Value : f.Name) + u' ' + Source(f);
     return parts.join(u'|');
 }
