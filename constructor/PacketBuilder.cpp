@@ -1,5 +1,6 @@
 #include "PacketBuilder.h"
 
+#include "DecoderMessages.h"
 #include "DeviceRegistry.h"
 #include "DeviceTemplateFile.h"
 #include "EditableCellsDelegate.h"
@@ -488,7 +489,7 @@ bool PacketBuilder::Load_Template(const QString& path) {
         // The reason (not a regular file, no permission...) on a line of its own.
         Reporter(file.Failed == SafeFile::ReadFailure::Cannot_Open
                      ? SafeFile::Open_Failure_Message(shown, file.Reason)
-                     : PacketDecoder::Load_Failure_Message(file.Failed, shown));
+                     : DecoderMessages::Load_Failure(file.Failed, shown));
         return false;
     }
     const TemplateRows::Loaded loaded = TemplateRows::From_Json(file.Bytes);

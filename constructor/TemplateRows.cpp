@@ -100,10 +100,10 @@ Row Packet_Row(const PacketTemplate& packet) {
                 {},
                 field.Meaning.To_Json()});
         for (const BitFieldEntry& bit : field.Bitmap)
-            byte_row.Children.append(Row{{QString::number(bit.Num_Bit), QString::number(bit.Size),
-                                          bit.Name.sliced(FieldLine::Bit_Marker.size())},
-                                         {},
-                                         bit.Meaning.To_Json()});
+            byte_row.Children.append(
+                Row{{QString::number(bit.Num_Bit), QString::number(bit.Size), bit.Name},
+                    {},
+                    bit.Meaning.To_Json()});
     }
     return row;
 }

@@ -32,7 +32,7 @@ CsvTable::CsvTable(const QString& device_name, const DeviceTemplateFile* file)
                     ? field.Name
                     : QStringLiteral("%1 (%2)").arg(field.Name, field.Line->Unit));
             for (const BitFieldEntry& bit : field.Bitmap)
-                add(field.Name + u'.' + bit.Name.mid(FieldLine::Bit_Marker.size()));
+                add(field.Name + u'.' + bit.Name);
         }
     }
     QStringList wanted = Fixed_Columns;

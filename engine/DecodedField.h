@@ -44,9 +44,10 @@ struct DecodedField {
     // has none, and the renderer works it out from Name itself.
     std::shared_ptr<const FieldLine> Line = nullptr;
     FieldNumber Number = {};
-    bool Is_Label = false;   // the value text is a label of the `enum`
-    bool Shows_Unit = false; // the value text ends in " " and the line's unit
-    bool Is_Date = false;    // the value text is a date made of Number, in seconds
+    bool Is_Label = false;        // the value text is a label of the `enum`
+    bool Shows_Unit = false;      // the value text ends in " " and the line's unit
+    bool Is_Date = false;         // the value text is a date made of Number, in seconds
+    bool Is_Length_Error = false; // the packet's length does not fit its template
 
     bool Is_In_Packet() const { return Offset >= 0; }
     bool Is_Bit_Field() const { return Bit >= 0; }
@@ -59,6 +60,6 @@ struct DecodedField {
 };
 
 // The result of one decoding: empty when the packet was not decoded (the user has been told why),
-// a single "ERROR" field for a length error (its bytes the whole packet), otherwise "Тип пакета"
-// (byte 0) followed by the fields.
+// a single "ERROR" field marked Is_Length_Error for a length error (its bytes the whole packet),
+// otherwise "Тип пакета" (byte 0) followed by the fields.
 using DecodedPacket = QList<DecodedField>;

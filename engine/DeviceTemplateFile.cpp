@@ -45,15 +45,15 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
         const QJsonObject entry = value.toObject();
         const QString name = Read_Name(entry.value(QLatin1String("name")));
         bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
-                     Read_Int(entry.value(QLatin1String("size"))), FieldLine::Bit_Marker + name,
-                     FieldLine::Of_Bitmap_Entry(name), FieldMeaning::Of_Bit_Field(entry)});
+                     Read_Int(entry.value(QLatin1String("size"))), name,
+                     FieldLine::Bit_Field_Name(name), FieldLine::Of_Bitmap_Entry(name),
+                     FieldMeaning::Of_Bit_Field(entry)});
     }
     return bits;
 }
 
 PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
     PacketTemplate result;
-    result.Json = json;
     result.Is_Empty = json.isEmpty();
     const QJsonValue type = json.value(QLatin1String("packet_type"));
     result.Is_Type_Array = type.isArray();
@@ -75,8 +75,10 @@ PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
     result.Has_Err = json.contains(QLatin1String("ERR"));
     const QJsonArray data = json.value(QLatin1String("data")).toArray();
     result.Data.reserve(data.size());
-    for (const QJsonValue& value : data)
+    for (const QJsonValue& value : data) {
         result.Data.append(Read_Byte_Field(value.toObject()));
+        result.Field_Count += 1 + result.Data.last().Bitmap.size();
+    }
     return result;
 }
 

@@ -19,8 +19,12 @@ std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name, bool time_by
     return line;
 }
 
+QString FieldLine::Bit_Field_Name(const QString& template_name) {
+    return Bit_Marker + template_name;
+}
+
 std::shared_ptr<const FieldLine> FieldLine::Of_Bitmap_Entry(const QString& template_name) {
-    auto line = std::const_pointer_cast<FieldLine>(Of(Bit_Marker + template_name));
+    auto line = std::const_pointer_cast<FieldLine>(Of(Bit_Field_Name(template_name)));
     line->Is_Bitmap_Entry = true;
     line->Json_Name = JsonRecord::Quoted(template_name);
     return line;

@@ -33,7 +33,9 @@ struct FieldLine {
     // make its value).
     static std::shared_ptr<const FieldLine> Of(const QString& name, bool time_by_name = true,
                                                const QString& unit = QString());
-    // The line of a bitmap entry's field, named "bit" followed by the template's name.
+    // The name of a bitmap entry's decoded field: "bit" followed by the template's name.
+    static QString Bit_Field_Name(const QString& template_name);
+    // The line of a bitmap entry's field, named as Bit_Field_Name gives it.
     static std::shared_ptr<const FieldLine> Of_Bitmap_Entry(const QString& template_name);
 
     // True when a name marks a Unix time: it contains "Время", "Unixtime", "unixtime", ",nixtime",

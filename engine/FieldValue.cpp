@@ -1,5 +1,6 @@
 #include "FieldValue.h"
 
+#include "DecimalText.h"
 #include "HexText.h"
 #include "ResultRenderer.h"
 #include "ReusedText.h"
@@ -137,11 +138,7 @@ void Append_Decimal(Text_Builder& out, Int128 value) {
     // Nearly every value fits 64 bits, whose division is much cheaper.
     for (; magnitude > std::numeric_limits<quint64>::max(); magnitude /= 10)
         *--at = static_cast<char>('0' + int(magnitude % 10));
-    quint64 small = static_cast<quint64>(magnitude);
-    do {
-        *--at = static_cast<char>('0' + int(small % 10));
-        small /= 10;
-    } while (small != 0);
+    at = DecimalText::Put_Unsigned_Before(at, static_cast<quint64>(magnitude));
     if (value < 0)
         *--at = '-';
     out.Append_Latin1(at, std::end(digits));

@@ -61,22 +61,4 @@ QString Unsigned_Decimal(QStringView hex) {
     return Wide_Decimal(hex);
 }
 
-int Low_Byte_Of_Decimal(QStringView decimal) {
-    bool negative = false;
-    QStringView digits = decimal;
-    if (!digits.isEmpty() && (digits[0] == u'-' || digits[0] == u'+')) {
-        negative = digits[0] == u'-';
-        digits = digits.sliced(1);
-    }
-    if (digits.isEmpty())
-        return 0;
-    int remainder = 0;
-    for (QChar character : digits) {
-        if (character < u'0' || character > u'9')
-            return 0;
-        remainder = (remainder * 10 + (character.unicode() - u'0')) % 256;
-    }
-    return negative ? (256 - remainder) % 256 : remainder;
-}
-
 } // namespace HexText

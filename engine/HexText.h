@@ -63,8 +63,4 @@ int Type_Byte(QStringView packet);
 // "0" as well.
 QString Unsigned_Decimal(QStringView big_endian_hex);
 
-// The value of a decimal integer text modulo 256 (two's complement low byte), exact at any width;
-// 0 when the text is not a decimal integer.
-int Low_Byte_Of_Decimal(QStringView decimal);
-
 } // namespace HexText

@@ -178,9 +178,7 @@ bool PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
 }
 
 bool PacketConversion::Result::Is_Length_Error() const {
-    // A decoded packet starts with "Тип пакета"; only a length error starts with "ERROR".
-    return State == Outcome::Decoded && Packet.size() == 1 &&
-           Packet.first().Name == QLatin1String("ERROR");
+    return State == Outcome::Decoded && !Packet.isEmpty() && Packet.first().Is_Length_Error;
 }
 
 void PacketConversion::Find_Warnings(QStringView input, bool has_other, bool base64_decoded) {

@@ -50,7 +50,7 @@ class PacketConversion {
         // What in the paste the conversion passed over silently; the pane shows none of it.
         QStringList Warnings;
 
-        // The decoder gave the single "ERROR" field: the packet's length does not fit.
+        // The decoder gave the length error: the packet's length does not fit.
         bool Is_Length_Error() const;
         // Decoded, and not a length error.
         bool Is_Decoded() const { return State == Outcome::Decoded && !Is_Length_Error(); }

@@ -3,10 +3,10 @@
 #include "FieldLine.h"
 #include "FieldMeaning.h"
 
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <memory>
 
 // A template file read once and turned into plain values, so that decoding a packet never looks
@@ -16,7 +16,8 @@
 struct BitFieldEntry {
     int Num_Bit = 0;
     int Size = 0;
-    QString Name; // already prefixed with "bit", as the decoded field is named
+    QString Name;       // as the template writes it
+    QString Field_Name; // the decoded field's name, FieldLine::Bit_Field_Name(Name)
     std::shared_ptr<const FieldLine> Line;
     FieldMeaning Meaning; // "format" bits or dec, and "enum"
 };
@@ -30,6 +31,12 @@ struct ByteFieldEntry {
     std::shared_ptr<const FieldLine> Line;
     FieldMeaning Meaning;
     FieldMeaning::Rule Rule = FieldMeaning::Rule::Number; // what makes the value text
+
+    // A variable tail (size -1 without a bit map): its bytes run to the end of the packet.
+    bool Is_Tail() const {
+        using enum FieldMeaning::Rule;
+        return Rule == Tail || Rule == Tail_Hex || Rule == Tail_Ascii;
+    }
 };
 
 struct TypeEntry {
@@ -48,5 +55,8 @@ struct PacketTemplate {
     bool Has_Err = false;  // a hand-written key `ERR` marks the template as a failed read
     bool Is_Empty = false; // an empty object, or not an object: selected, it counts as no template
     QList<ByteFieldEntry> Data;
-    QJsonObject Json; // the element of `packet_data` as it stands in the file
+    qsizetype Field_Count = 1; // of a decoded packet: the type, every field and every bit field
+
+    // A variable tail (size -1) runs from byte min_size - 1, never before byte 0, to the end.
+    qint64 Tail_Start() const { return std::max<qint64>(qint64(Min_Size) - 1, 0); }
 };

@@ -1,5 +1,6 @@
 #include "TemplateChoice.h"
 
+#include "DecoderMessages.h"
 #include "PacketDecoder.h"
 
 #include <QFileInfo>
@@ -23,7 +24,7 @@ PacketConversion::Decode_Function TemplateChoice::Decoding(const MessageReporter
     return [this, decoder, reporter](const QString& hex, DecodedPacket& packet) {
         if (Loaded)
             return decoder.Parse_Packet(*Loaded, hex, packet);
-        reporter(PacketDecoder::Load_Failure_Message(Load_Failure, Path));
+        reporter(DecoderMessages::Load_Failure(Load_Failure, Path));
         packet.clear();
     };
 }

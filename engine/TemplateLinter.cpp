@@ -37,7 +37,7 @@ QString Bytes_Text(qint64 begin, qint64 end) {
 
 void Lint_Bitmap(int index, const ByteFieldEntry& field, QList<Finding>& findings) {
     for (const BitFieldEntry& bit : field.Bitmap) {
-        const QString bit_name = bit.Name.mid(FieldLine::Bit_Marker.size()); // as written
+        const QString& bit_name = bit.Name;
         const qint64 first = bit.Num_Bit;
         const qint64 end = first + bit.Size;
         if (bit.Size <= 0) {
@@ -107,10 +107,8 @@ void Lint_Meaning(int index, const ByteFieldEntry& field, QList<Finding>& findin
                                           .arg(format, QString::number(field.Size))));
     for (const BitFieldEntry& bit : field.Bitmap)
         for (const QString& problem : bit.Meaning.Problems)
-            findings.append(
-                Field_Finding(index, field.Name,
-                              QStringLiteral("bit field \"%1\": %2")
-                                  .arg(bit.Name.mid(FieldLine::Bit_Marker.size()), problem)));
+            findings.append(Field_Finding(
+                index, field.Name, QStringLiteral("bit field \"%1\": %2").arg(bit.Name, problem)));
 }
 
 // The field's bytes, or nothing for a field that occupies none; reports fields outside the packet.
@@ -125,13 +123,13 @@ std::optional<Byte_Range> Lint_Field(int index, const PacketTemplate& packet_tem
         Lint_Bitmap(index, field, findings);
     Lint_Meaning(index, field, findings);
     const qint64 total = packet_template.Total_Size;
-    if (field.Size == -1 && !field.Has_Bitmap) {
+    if (field.Is_Tail()) {
         if (!packet_template.Has_Min_Size) {
             findings.append(Field_Finding(
                 index, field.Name, QStringLiteral("size -1 in a template without min_size")));
             return std::nullopt;
         }
-        const qint64 begin = std::max<qint64>(qint64(packet_template.Min_Size) - 1, 0);
+        const qint64 begin = packet_template.Tail_Start();
         if (begin < total)
             return Byte_Range{begin, total, field.Name};
         if (total > 0)
@@ -301,9 +299,12 @@ QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) 
         return findings;
     }
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(document);
+    // The numbers are checked as they stand in the file, before the reading rules take them.
+    const QJsonArray elements =
+        QJsonDocument::fromJson(document).object().value(QLatin1String("packet_data")).toArray();
     for (int index = 0; index < file.Templates().size(); ++index) {
         const PacketTemplate& packet_template = file.Templates().at(index);
-        Lint_Numbers(index, packet_template.Json, findings);
+        Lint_Numbers(index, elements.at(index).toObject(), findings);
         Lint_Total_Size(index, packet_template, findings);
         QList<Byte_Range> ranges;
         for (const ByteFieldEntry& field : packet_template.Data) {

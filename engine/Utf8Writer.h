@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecimalText.h"
 #include "ShortCopy.h"
 
 #include <QByteArray>
@@ -50,16 +51,8 @@ class Utf8Writer {
     }
     // A whole number in decimal.
     void Put_Decimal(qint64 value) {
-        char digits[20];
-        char* at = std::end(digits);
-        quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : quint64(value);
-        do {
-            *--at = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (value < 0)
-            Put('-');
-        Put(QByteArrayView(at, std::end(digits) - at));
+        Reserve(DecimalText::Max_Length);
+        At = DecimalText::Put(At, value);
     }
     // Room for `size` more bytes, written through Cursor() and then Advance().
     void Reserve(qsizetype size) {

@@ -72,7 +72,7 @@ QString Expected_Text(const PacketConversion::Result& result) {
 // The decoded fields follow the selected template line by line: the type line, then every byte
 // field, each bitmap field followed by exactly its bit fields, made of 0 and 1 only.
 void Check_Fields(const DeviceTemplateFile& file, const QString& hex, const DecodedPacket& packet) {
-    if (packet.size() == 1 && packet.first().Name == QLatin1String("ERROR"))
+    if (packet.size() == 1 && packet.first().Is_Length_Error)
         return;
     Require(packet.first().Name == QStringLiteral("Тип пакета"), "first field is the type line");
     const DeviceTemplateFile::Selection& selection = file.Select(HexText::Type_Byte(hex));
@@ -90,7 +90,7 @@ void Check_Fields(const DeviceTemplateFile& file, const QString& hex, const Deco
         Require(packet.at(line - 1).Value.isEmpty(), "a bitmap field's own line is empty");
         for (const BitFieldEntry& bit : field.Bitmap) {
             Require(line < packet.size(), "one line per bit field");
-            Require(packet.at(line).Name == bit.Name, "bit field lines in bitmap order");
+            Require(packet.at(line).Name == bit.Field_Name, "bit field lines in bitmap order");
             Require(Is_Bit_String(packet.at(line).Value), "bit values are at most 8 of 0 and 1");
             ++line;
         }

@@ -110,13 +110,6 @@ class TestPacketConversion : public QObject {
         QCOMPARE(ResultRenderer::Render_Time(u""), QString()); // a field outside the packet
     }
 
-    void is_time_name() {
-        for (const char* name : {"Время пакета", "Unixtime", "unixtime", ",nixtime", "UTC_", "utc"})
-            QVERIFY2(FieldLine::Is_Time_Name(QString::fromUtf8(name)), name);
-        for (const char* name : {"время", "UnixTime", "nixtime", "Xnixtime", "Utc", "Time", ""})
-            QVERIFY2(!FieldLine::Is_Time_Name(QString::fromUtf8(name)), name);
-    }
-
     // Base64 is detected where the detection pattern of the conversion matches, at the same place.
     void detect_base64() {
         const QRegularExpression pattern(u"(\\\\|\\+|\\=)|(?:[g-z]|(?:[G-Z]))"_qs);

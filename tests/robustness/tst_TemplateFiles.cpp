@@ -7,6 +7,7 @@
 // message and lose nothing.
 
 #include "BuilderDriver.h"
+#include "DecoderMessages.h"
 #include "ModalBoxes.h"
 #include "PacketBuilder.h"
 #include "PacketDecoder.h"
@@ -403,8 +404,7 @@ void TestTemplateFiles::racing_a_question() {
 void TestTemplateFiles::read_faults_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("decoded"); // the messages and fields
-    const QString none =
-        PacketDecoder::Missing_Template_Message(1, u"Device/t.json"_s).Text + u'\n';
+    const QString none = DecoderMessages::Missing_Template(1, u"Device/t.json"_s).Text + u'\n';
     // Only regular files are read, and only up to 64 MiB: the others fail at once, none waits.
     const QString cannot_open = u"Не удалось открыть файлDevice/t.json\n"_s;
     for (const char* special : {"directory", "FIFO", "/dev/zero"})

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Whole numbers in decimal, as QString::number writes them (a minus sign for negative values, no
+// grouping), into a buffer of any character type. The general number formatting costs more than
+// the rest of decoding a field, so every writer of a number goes through this.
+namespace DecimalText {
+
+// The longest text: "-9223372036854775808", or 20 digits of an unsigned 64-bit value.
+inline constexpr int Max_Length = 20;
+
+// Writes the digits of `magnitude` so that they end just before `end`; returns where they start.
+template <typename Char> Char* Put_Unsigned_Before(Char* end, quint64 magnitude) {
+    do {
+        *--end = static_cast<Char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return end;
+}
+
+// The same with a sign.
+template <typename Char> Char* Put_Before(Char* end, qint64 value) {
+    const quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : quint64(value);
+    Char* const start = Put_Unsigned_Before(end, magnitude);
+    if (value >= 0)
+        return start;
+    *(start - 1) = static_cast<Char>('-');
+    return start - 1;
+}
+
+// Writes the number at `out`, which has room for Max_Length characters; returns the end.
+template <typename Char> Char* Put(Char* out, qint64 value) {
+    Char digits[Max_Length];
+    const Char* const start = Put_Before(digits + Max_Length, value);
+    const qsizetype length = digits + Max_Length - start;
+    for (qsizetype i = 0; i < length; ++i)
+        out[i] = start[i];
+    return out + length;
+}
+
+} // namespace DecimalText
