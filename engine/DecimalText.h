@@ -10,12 +10,28 @@ namespace DecimalText {
 // The longest text: "-9223372036854775808", or 20 digits of an unsigned 64-bit value.
 inline constexpr int Max_Length = 20;
 
+namespace Detail {
+// "00" to "99": two digits per division halve the divisions, which dominate the time of a number.
+inline constexpr char Digit_Pairs[] = "000102030405060708091011121314151617181920212223242526272829"
+                                      "303132333435363738394041424344454647484950515253545556575859"
+                                      "606162636465666768697071727374757677787980818283848586878889"
+                                      "90919293949596979899";
+} // namespace Detail
+
 // Writes the digits of `magnitude` so that they end just before `end`; returns where they start.
 template <typename Char> Char* Put_Unsigned_Before(Char* end, quint64 magnitude) {
-    do {
-        *--end = static_cast<Char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
+    while (magnitude >= 100) {
+        const unsigned pair = static_cast<unsigned>(magnitude % 100);
+        magnitude /= 100;
+        *--end = static_cast<Char>(Detail::Digit_Pairs[2 * pair + 1]);
+        *--end = static_cast<Char>(Detail::Digit_Pairs[2 * pair]);
+    }
+    if (magnitude >= 10) {
+        *--end = static_cast<Char>(Detail::Digit_Pairs[2 * magnitude + 1]);
+        *--end = static_cast<Char>(Detail::Digit_Pairs[2 * magnitude]);
+    } else {
+        *--end = static_cast<Char>('0' + magnitude);
+    }
     return end;
 }
 

@@ -43,6 +43,11 @@ class Text_Builder {
         Buffer.resize(at + (end - begin));
         std::copy(begin, end, Buffer.data() + at);
     }
+    void Append_Upper_Hex(unsigned byte) {
+        const qsizetype at = Buffer.size();
+        Buffer.resize(at + 2);
+        HexText::Put_Upper_Hex(Buffer.data() + at, byte);
+    }
     template <std::size_t Size> void Append_Literal(const char (&text)[Size]) {
         Append_Latin1(text, text + Size - 1);
     }
@@ -81,11 +86,10 @@ struct Raw_Integer {
     QVarLengthArray<quint8, 16> Magnitude; // |R|, most significant first
 
     QString Wide_Decimal() const {
-        static constexpr char16_t Digits[] = u"0123456789abcdef";
-        QString hex;
-        hex.reserve(2 * Magnitude.size());
+        QString hex(2 * Magnitude.size(), Qt::Uninitialized);
+        char16_t* at = reinterpret_cast<char16_t*>(hex.data());
         for (const quint8 byte : Magnitude)
-            hex.append(QChar(Digits[byte >> 4])).append(QChar(Digits[byte & 0xF]));
+            at = HexText::Put_Lower_Hex(at, byte);
         return (Negative ? QStringLiteral("-") : QString()) + HexText::Unsigned_Decimal(hex);
     }
     double Wide_Approximation() const {
@@ -274,7 +278,6 @@ void Write_Hex(DecodedField& field, const FieldMeaning& meaning, const Raw_Integ
         return;
     // The digits of the value's magnitude, two per byte of the field, leading zeros kept.
     const qsizetype zeros = raw.Bytes.size() - raw.Magnitude.size();
-    static constexpr char16_t Hex_Digits[] = u"0123456789ABCDEF";
     Text_Builder text;
     if (raw.Negative)
         text << u'-';
@@ -282,7 +285,7 @@ void Write_Hex(DecodedField& field, const FieldMeaning& meaning, const Raw_Integ
     for (qsizetype i = 0; i < zeros; ++i)
         text << u'0' << u'0';
     for (const quint8 byte : raw.Magnitude)
-        text << Hex_Digits[byte >> 4] << Hex_Digits[byte & 0xF];
+        text.Append_Upper_Hex(byte);
     Assign_Text(field.Value, text.View());
     field.Number.Type = FieldNumber::Kind::Hex;
 }
@@ -330,18 +333,18 @@ void Write_Float(DecodedField& field, const FieldMeaning& meaning, const Raw_Int
 
 // Bytes in packet order up to the first 00: printable ASCII as it is, every other byte as \xHH.
 void Write_Ascii(DecodedField& field, QStringView packet, qint64 num_byte, qint64 size) {
-    static constexpr char16_t Hex_Digits[] = u"0123456789ABCDEF";
     QString text;
     for (qint64 byte = num_byte; byte < num_byte + size; ++byte) {
         const int value = std::max(HexText::Byte_Value(packet[2 * byte], packet[2 * byte + 1]), 0);
         if (value == 0)
             break;
-        if (value >= 0x20 && value <= 0x7E)
+        if (value >= 0x20 && value <= 0x7E) {
             text.append(QChar(value));
-        else
-            text.append(u"\\x")
-                .append(QChar(Hex_Digits[value >> 4]))
-                .append(QChar(Hex_Digits[value & 0xF]));
+        } else {
+            char16_t escape[4] = {u'\\', u'x'};
+            HexText::Put_Upper_Hex(escape + 2, value);
+            text.append(QStringView(escape, 4));
+        }
     }
     field.Value = text;
 }

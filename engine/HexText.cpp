@@ -5,13 +5,6 @@
 
 namespace HexText {
 
-int Type_Byte(QStringView packet) {
-    if (packet.size() < 2)
-        return 0;
-    const int value = Byte_Value(packet[0], packet[1]);
-    return value < 0 ? 0 : value;
-}
-
 namespace {
 
 // Up to 16 hex digits fit a 64-bit value; wider numbers are converted limb by limb.

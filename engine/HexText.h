@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <array>
 
 // Reading numbers out of packet text: two hexadecimal characters per byte, either case. Only the
@@ -24,7 +25,7 @@ inline constexpr std::array<signed char, 128> Digit_Values = Make_Digit_Values()
 } // namespace Detail
 
 // 0..15, or -1 for a character that is not a hexadecimal digit.
-inline int Digit_Value(QChar character) {
+constexpr int Digit_Value(QChar character) {
     const char16_t c = character.unicode();
     return c < 128 ? Detail::Digit_Values[c] : -1;
 }
@@ -36,12 +37,18 @@ inline int Byte_Value(QChar high, QChar low) {
     return (h < 0 || l < 0) ? -1 : (h << 4) | l;
 }
 
-// Writes a byte as two lower-case hex digits, as QByteArray::toHex does; returns the position
-// after them.
-inline char16_t* Put_Lower_Hex(char16_t* out, unsigned byte) {
-    static constexpr char16_t Digits[] = u"0123456789abcdef";
-    out[0] = Digits[(byte >> 4) & 0x0F];
-    out[1] = Digits[byte & 0x0F];
+// Writes a byte as two hex digits, lower-case as QByteArray::toHex writes them, or upper-case;
+// returns the position after them.
+template <typename Char> Char* Put_Lower_Hex(Char* out, unsigned byte) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    out[0] = static_cast<Char>(Digits[(byte >> 4) & 0x0F]);
+    out[1] = static_cast<Char>(Digits[byte & 0x0F]);
+    return out + 2;
+}
+template <typename Char> Char* Put_Upper_Hex(Char* out, unsigned byte) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    out[0] = static_cast<Char>(Digits[(byte >> 4) & 0x0F]);
+    out[1] = static_cast<Char>(Digits[byte & 0x0F]);
     return out + 2;
 }
 
@@ -56,7 +63,9 @@ inline bool Lies_Inside(QStringView packet, qint64 num_byte, qint64 size) {
 }
 
 // The type byte: the first two characters, both hexadecimal digits; anything else gives 0.
-int Type_Byte(QStringView packet);
+inline int Type_Byte(QStringView packet) {
+    return packet.size() < 2 ? 0 : std::max(Byte_Value(packet[0], packet[1]), 0);
+}
 
 // The bytes given by hex text as one unsigned number, first byte most significant, in decimal
 // without leading zeros, exact at any width. Empty text gives "0"; a non-hex character gives

@@ -10,7 +10,6 @@
 namespace {
 
 void Put_Escape(Utf8Writer& out, char16_t c) {
-    static constexpr char Hex[] = "0123456789abcdef";
     switch (c) {
     case u'"':
         return out.Put_Literal("\\\"");
@@ -23,7 +22,8 @@ void Put_Escape(Utf8Writer& out, char16_t c) {
     case u'\t':
         return out.Put_Literal("\\t");
     default:
-        const char escape[] = {'\\', 'u', '0', '0', Hex[(c >> 4) & 0xF], Hex[c & 0xF]};
+        char escape[] = {'\\', 'u', '0', '0', 0, 0};
+        HexText::Put_Lower_Hex(escape + 4, c);
         return out.Put(QByteArrayView(escape, 6));
     }
 }

@@ -39,7 +39,7 @@ constexpr std::array<std::uint8_t, 128> Make_Classes() {
     for (int c = 'g'; c <= 'z'; ++c)
         classes[c] = classes[c - 'a' + 'A'] = Letter_Marker;
     for (int c = 0; c < 128; ++c) {
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))
+        if (HexText::Digit_Value(char16_t(c)) >= 0)
             classes[c] = Hex_Digit;
     }
     return classes;

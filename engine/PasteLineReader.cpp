@@ -15,15 +15,18 @@ bool Is_Skipped(QByteArrayView line) {
 
 // Sets `text` to the UTF-8 line as QString::fromUtf8 reads it, in the buffer `text` already has.
 void Assign_Utf8(QString& text, QByteArrayView line) {
-    // ASCII lines, nearly all, take Qt's Latin-1 widening; the others its UTF-8 decoder.
-    char seen = 0;
-    for (const char byte : line)
-        seen |= byte;
-    if ((seen & 0x80) == 0) {
-        text.resize(0);
-        text.append(QLatin1String(line.data(), line.size()));
-        return;
+    // ASCII lines, nearly all, are widened a byte per character while they are looked at; only
+    // a line that turns out to hold anything else goes through Qt's UTF-8 decoder.
+    text.resize(line.size());
+    char16_t* const out = reinterpret_cast<char16_t*>(text.data());
+    const char* const in = line.data();
+    unsigned char seen = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        seen |= static_cast<unsigned char>(in[i]);
+        out[i] = static_cast<unsigned char>(in[i]);
     }
+    if (seen < 0x80)
+        return;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
                                                      QStringConverter::Flag::ConvertInitialBom);
     text.resize(decoder.requiredSpace(line.size()));

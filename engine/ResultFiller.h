@@ -25,7 +25,8 @@ class ResultFiller {
     // The next field, with the name and line given (the template's, which it shares) and nothing
     // else: not placed in the packet, no number. Its value text holds the earlier one, for the
     // caller to overwrite. The reference lasts until the next call.
-    DecodedField& Next(const QString& name, const std::shared_ptr<const FieldLine>& line) {
+    Q_ALWAYS_INLINE DecodedField& Next(const QString& name,
+                                       const std::shared_ptr<const FieldLine>& line) {
         DecodedField& field = Used < Kept ? Kept_Fields[Used] : List.emplace_back();
         ++Used;
         Share(field.Name, name);

@@ -1,5 +1,7 @@
 #include "SettingsText.h"
 
+#include "HexText.h"
+
 #include <QMap>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -108,12 +110,10 @@ void Chop_Blanks(QString& text, qsizetype keep) {
         text.chop(1);
 }
 
+// A hex (base 16) or octal (base 8) digit's value, or -1.
 int Digit(char c, int base) {
-    const int value = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                             : 99;
-    return value < base ? value : -1;
+    const int value = HexText::Digit_Value(QLatin1Char(c));
+    return value >= 0 && value < base ? value : -1;
 }
 
 // One backslash escape at raw[i] (just past the backslash): a named character, a hex ("\x41")
@@ -262,8 +262,7 @@ QByteArray Escaped_Value(const QString& value) {
     bool after_code = false;                   // a hex digit right after a "\x" code would join it
     for (const QChar c : text) {
         const ushort code = c.unicode();
-        const bool hex_digit = (code >= '0' && code <= '9') || (code >= 'a' && code <= 'f') ||
-                               (code >= 'A' && code <= 'F');
+        const bool hex_digit = HexText::Digit_Value(c) >= 0;
         if (after_code && hex_digit) {
             escaped += "\\x" + QByteArray::number(code, 16);
             continue;

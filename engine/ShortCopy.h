@@ -8,7 +8,8 @@
 // Copies bytes. The pieces of a result are short (names, numbers, bits), and calling the
 // library's copy costs more than the copying: up to 32 bytes are moved as two fixed-size blocks,
 // which the compiler turns into a few plain moves (overlapping when the size lies between).
-inline void Short_Copy(void* to, const void* from, qsizetype size) {
+// Always inlined: where the size is known when compiling, only those moves are left.
+Q_ALWAYS_INLINE void Short_Copy(void* to, const void* from, qsizetype size) {
     char* const out = static_cast<char*>(to);
     const char* const in = static_cast<const char*>(from);
     const auto two = [&](auto block) {
