@@ -2,6 +2,14 @@
 
 #include "JsonRecord.h"
 
+namespace {
+
+QByteArray Json_Opening_Of(const QString& name) {
+    return "{\"name\":" + JsonRecord::Quoted(name) + ",\"value\":";
+}
+
+} // namespace
+
 std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name, bool time_by_name,
                                                const QString& unit) {
     auto line = std::make_shared<FieldLine>();
@@ -15,7 +23,7 @@ std::shared_ptr<const FieldLine> FieldLine::Of(const QString& name, bool time_by
     line->Prefix =
         line->Is_Bit ? ('\t' + QString(name).remove(Bit_Marker).toUtf8()) : name.toUtf8();
     line->Prefix.append(": --- ");
-    line->Json_Name = JsonRecord::Quoted(name);
+    line->Json_Opening = Json_Opening_Of(name);
     return line;
 }
 
@@ -26,7 +34,7 @@ QString FieldLine::Bit_Field_Name(const QString& template_name) {
 std::shared_ptr<const FieldLine> FieldLine::Of_Bitmap_Entry(const QString& template_name) {
     auto line = std::const_pointer_cast<FieldLine>(Of(Bit_Field_Name(template_name)));
     line->Is_Bitmap_Entry = true;
-    line->Json_Name = JsonRecord::Quoted(template_name);
+    line->Json_Opening = Json_Opening_Of(template_name);
     return line;
 }
 

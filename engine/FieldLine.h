@@ -19,9 +19,9 @@ struct FieldLine {
     static constexpr QLatin1String Bit_Marker{"bit", 3};
 
     QByteArray Prefix; // UTF-8 "<name>: --- ", or "\t<name without bit>: --- " for a bit field
-    // The name records give as a JSON string, quotes included, UTF-8: a bitmap entry's name as
-    // the template writes it, without "bit"; any other field's whole name.
-    QByteArray Json_Name;
+    // How a JSON record's object of the field starts, up to its value: {"name":<name>,"value":
+    // with the name a bitmap entry's as the template writes it, any other field's whole name.
+    QByteArray Json_Opening;
     bool Is_Bit = false;
     bool Is_Time = false;
     bool Is_Bitmap_Entry = false;

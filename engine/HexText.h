@@ -11,14 +11,19 @@
 // scripts) makes the value unreadable.
 namespace HexText {
 
+// Whether a character is a hexadecimal digit.
+constexpr bool Is_Digit(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
 namespace Detail {
 constexpr std::array<signed char, 128> Make_Digit_Values() {
     std::array<signed char, 128> values{};
-    for (int c = 0; c < 128; ++c)
-        values[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
-                    : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
-                    : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
-                                           : -1;
+    for (char16_t c = 0; c < 128; ++c)
+        values[c] = !Is_Digit(c) ? -1
+                    : c <= u'9'  ? static_cast<signed char>(c - u'0')
+                    : c <= u'F'  ? static_cast<signed char>(c - u'A' + 10)
+                                 : static_cast<signed char>(c - u'a' + 10);
     return values;
 }
 inline constexpr std::array<signed char, 128> Digit_Values = Make_Digit_Values();

@@ -94,11 +94,10 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
         if (!bit.Line || !bit.Line->Is_Bitmap_Entry)
             break;
         if (i == first)
-            out.Put_Literal(",\"bits\":[{\"name\":");
+            out.Put_Literal(",\"bits\":[");
         else
-            out.Put_Literal(",{\"name\":");
-        out.Put(bit.Line->Json_Name);
-        out.Put_Literal(",\"value\":");
+            out.Put(',');
+        out.Put(bit.Line->Json_Opening);
         JsonRecord::Put_String(out, bit.Value);
         Put_Meaning(out, bit, *bit.Line);
         out.Put_Literal(",\"bit\":");
@@ -120,9 +119,7 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         const FieldLine& line = Line_Of(field, made);
         if (i > 0)
             out.Put(',');
-        out.Put_Literal("{\"name\":");
-        out.Put(line.Json_Name);
-        out.Put_Literal(",\"value\":");
+        out.Put(line.Json_Opening);
         JsonRecord::Put_String(out, field.Value);
         Put_Meaning(out, field, line);
         out.Put_Literal(",\"offset\":");
@@ -211,12 +208,13 @@ qint64 JsonRecord::Date_Second(const DecodedField& field) {
                : field.Number.Integer;
 }
 void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
-    out.Put('"');
     // ASCII other than control characters, the quote and the backslash, nearly every text
     // written, is copied as it is, in a loop without branches; text that needs escapes is written
     // again, piece by piece.
     const char16_t* const in = text.utf16();
-    out.Reserve(text.size());
+    out.Reserve(text.size() + 2);
+    *out.Cursor() = '"';
+    out.Advance(1);
     char* __restrict const plain_out = out.Cursor();
     unsigned escape = 0;
     unsigned wide = 0;
@@ -228,10 +226,11 @@ void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     }
     if (escape == 0) {
         // Text beyond ASCII with nothing to escape (names and beacon lines) is encoded whole.
-        if (wide >= 0x80)
-            out.Put_Text(text);
-        else
-            out.Advance(text.size());
+        if (wide < 0x80) {
+            plain_out[text.size()] = '"';
+            return out.Advance(text.size() + 1);
+        }
+        out.Put_Text(text);
         return out.Put('"');
     }
     qsizetype plain_from = 0;

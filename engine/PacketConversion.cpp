@@ -29,26 +29,29 @@ enum Character_Class : std::uint8_t {
 };
 constexpr std::uint8_t Marker = Symbol_Marker | Letter_Marker;
 
+constexpr std::uint8_t Class_Of_Ascii(char16_t c) {
+    const bool blank = c == u'\t' || c == u'\n' || c == u' ';
+    const bool symbol = c == u'\\' || c == u'+' || c == u'=';
+    const bool letter = (c >= u'g' && c <= u'z') || (c >= u'G' && c <= u'Z');
+    const bool digit = HexText::Is_Digit(c);
+    return blank    ? Blank
+           : symbol ? Symbol_Marker
+           : letter ? Letter_Marker
+           : digit  ? Hex_Digit
+                    : Other;
+}
+
+// Looked up in a table: nothing beyond ASCII is a blank, marker or digit.
 constexpr std::array<std::uint8_t, 128> Make_Classes() {
     std::array<std::uint8_t, 128> classes{};
-    classes.fill(Other);
-    for (char c : {'\t', '\n', ' '})
-        classes[c] = Blank;
-    for (char c : {'\\', '+', '='})
-        classes[c] = Symbol_Marker;
-    for (int c = 'g'; c <= 'z'; ++c)
-        classes[c] = classes[c - 'a' + 'A'] = Letter_Marker;
-    for (int c = 0; c < 128; ++c) {
-        if (HexText::Digit_Value(char16_t(c)) >= 0)
-            classes[c] = Hex_Digit;
-    }
+    for (char16_t c = 0; c < 128; ++c)
+        classes[c] = Class_Of_Ascii(c);
     return classes;
 }
 constexpr std::array<std::uint8_t, 128> Classes = Make_Classes();
 
 std::uint8_t Class_Of(char16_t c) {
-    return c < 128 ? Classes[c]
-                   : std::uint8_t{Other}; // nothing beyond ASCII is a blank, marker or digit
+    return c < 128 ? Classes[c] : std::uint8_t{Other};
 }
 
 // The classes a text holds.
