@@ -16,10 +16,8 @@ inline constexpr char Digit_Pairs[] = "00010203040506070809101112131415161718192
                                       "303132333435363738394041424344454647484950515253545556575859"
                                       "606162636465666768697071727374757677787980818283848586878889"
                                       "90919293949596979899";
-} // namespace Detail
 
-// Writes the digits of `magnitude` so that they end just before `end`; returns where they start.
-template <typename Char> Char* Put_Unsigned_Before(Char* end, quint64 magnitude) {
+template <typename Char, typename Unsigned> Char* Put_Digits_Before(Char* end, Unsigned magnitude) {
     while (magnitude >= 100) {
         const unsigned pair = static_cast<unsigned>(magnitude % 100);
         magnitude /= 100;
@@ -33,6 +31,14 @@ template <typename Char> Char* Put_Unsigned_Before(Char* end, quint64 magnitude)
         *--end = static_cast<Char>('0' + magnitude);
     }
     return end;
+}
+} // namespace Detail
+
+// Writes the digits of `magnitude` so that they end just before `end`; returns where they start.
+// Most numbers fit 32 bits, whose divisions are cheaper.
+template <typename Char> Char* Put_Unsigned_Before(Char* end, quint64 magnitude) {
+    return magnitude <= 0xFFFFFFFFu ? Detail::Put_Digits_Before(end, quint32(magnitude))
+                                    : Detail::Put_Digits_Before(end, magnitude);
 }
 
 // The same with a sign.

@@ -67,13 +67,16 @@ const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldL
     return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
 }
 
-// number, unit and label.
-void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& line) {
+// number, unit and label, then the key that follows them: `plain_next` is that key after a null
+// unit and label, as one piece for nearly every field.
+template <qsizetype Plain_Size, qsizetype Size>
+void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& line,
+                 const char (&plain_next)[Plain_Size], const char (&next)[Size]) {
     out.Put_Literal(",\"number\":");
     if (!JsonRecord::Put_Number(out, field))
         out.Put_Literal("null");
-    if (!field.Shows_Unit && !field.Is_Label) // nearly every field: one piece
-        return out.Put_Literal(",\"unit\":null,\"label\":null");
+    if (!field.Shows_Unit && !field.Is_Label)
+        return out.Put_Literal(plain_next);
     out.Put_Literal(",\"unit\":");
     if (field.Shows_Unit)
         out.Put(line.Unit_Json);
@@ -84,6 +87,7 @@ void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& li
         JsonRecord::Put_String(out, field.Value);
     else
         out.Put_Literal("null");
+    out.Put_Literal(next);
 }
 
 // The bit fields that follow a byte field, as its "bits"; returns the index after them.
@@ -99,8 +103,7 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
             out.Put(',');
         out.Put(bit.Line->Json_Opening);
         JsonRecord::Put_String(out, bit.Value);
-        Put_Meaning(out, bit, *bit.Line);
-        out.Put_Literal(",\"bit\":");
+        Put_Meaning(out, bit, *bit.Line, ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
         out.Put_Literal(",\"size\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit_Count);
@@ -121,8 +124,7 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
             out.Put(',');
         out.Put(line.Json_Opening);
         JsonRecord::Put_String(out, field.Value);
-        Put_Meaning(out, field, line);
-        out.Put_Literal(",\"offset\":");
+        Put_Meaning(out, field, line, ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
         out.Put_Literal(",\"size\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Size);
@@ -310,8 +312,10 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         Put_String(out, result.Packet.first().Value);
     else
         out.Put_Literal("null");
-    Put_Fields(out, result.Is_Length_Error() ? DecodedPacket() : result.Packet, result.Hex_Text,
-               result.Hex_Is_Digits);
+    if (result.Is_Length_Error())
+        out.Put_Literal(",\"fields\":[]");
+    else
+        Put_Fields(out, result.Packet, result.Hex_Text, result.Hex_Is_Digits);
     Put_Messages(out, result.Messages);
     out.Put_Literal(",\"warnings\":[");
     for (qsizetype i = 0; i < result.Warnings.size(); ++i) {
