@@ -42,8 +42,10 @@ void Put_Null_Or(Utf8Writer& out, bool present, qint64 value) {
 // Hex text as a JSON string: copied as it is when it holds hex digits only (nearly always),
 // otherwise escaped, since a hex paste may hold any character that is not a base64 marker.
 void Put_Hex(Utf8Writer& out, QStringView hex, bool digits_only) {
-    if (!digits_only)
-        return JsonRecord::Put_String(out, hex);
+    if (!digits_only) {
+        JsonRecord::Put_String(out, hex);
+        return;
+    }
     out.Reserve(hex.size() + 2);
     char* at = out.Cursor();
     *at++ = '"';
@@ -69,11 +71,17 @@ const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldL
 
 // number, unit and label, then the key that follows them: `plain_next` is that key after a null
 // unit and label, as one piece for nearly every field.
+// `value_at` is where the value's text was written as it is (ASCII, nothing escaped), or -1: a
+// number that is the start of that text is copied from there.
 template <qsizetype Plain_Size, qsizetype Size>
 void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& line,
-                 const char (&plain_next)[Plain_Size], const char (&next)[Size]) {
+                 qsizetype value_at, const char (&plain_next)[Plain_Size],
+                 const char (&next)[Size]) {
     out.Put_Literal(",\"number\":");
-    if (!JsonRecord::Put_Number(out, field))
+    const FieldNumber& number = field.Number;
+    if (number.Type == FieldNumber::Kind::Prefix && value_at >= 0)
+        out.Put_Again(value_at, number.Length < 0 ? field.Value.size() : number.Length);
+    else if (!JsonRecord::Put_Number(out, field))
         out.Put_Literal("null");
     if (!field.Shows_Unit && !field.Is_Label)
         return out.Put_Literal(plain_next);
@@ -102,8 +110,10 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
         else
             out.Put(',');
         out.Put(bit.Line->Json_Opening);
-        JsonRecord::Put_String(out, bit.Value);
-        Put_Meaning(out, bit, *bit.Line, ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
+        const qsizetype value_at = out.Position() + 1;
+        const bool verbatim = JsonRecord::Put_String(out, bit.Value);
+        Put_Meaning(out, bit, *bit.Line, verbatim ? value_at : -1,
+                    ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
         out.Put_Literal(",\"size\":");
         Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit_Count);
@@ -123,8 +133,10 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         if (i > 0)
             out.Put(',');
         out.Put(line.Json_Opening);
-        JsonRecord::Put_String(out, field.Value);
-        Put_Meaning(out, field, line, ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
+        const qsizetype value_at = out.Position() + 1;
+        const bool verbatim = JsonRecord::Put_String(out, field.Value);
+        Put_Meaning(out, field, line, verbatim ? value_at : -1,
+                    ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
         out.Put_Literal(",\"size\":");
         Put_Null_Or(out, field.Is_In_Packet(), field.Size);
@@ -152,7 +164,6 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         i = Put_Bits(out, packet, i + 1);
         out.Put('}');
     }
-    out.Put(']');
 }
 
 void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
@@ -169,7 +180,15 @@ void Put_Messages(Utf8Writer& out, const QList<UserMessage>& messages) {
 
 } // namespace
 
-JsonRecord::JsonRecord(const QString& device_name) : Device_Json(Quoted(device_name)) {}
+JsonRecord::JsonRecord(const QString& device_name) {
+    for (int kind = 0; kind < PasteForm::Kind_Count; ++kind) {
+        const auto form = static_cast<PasteForm::Kind>(kind);
+        Form_Pieces[kind] =
+            ",\"base64\":" + QByteArray(form == PasteForm::Kind::Base64 ? "true" : "false") +
+            ",\"form\":\"" + QByteArray(PasteForm::Name(form).data()) +
+            "\",\"device\":" + Quoted(device_name) + ",\"ok\":";
+    }
+}
 
 bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite) {
     const FieldNumber& number = field.Number;
@@ -209,7 +228,7 @@ qint64 JsonRecord::Date_Second(const DecodedField& field) {
                ? static_cast<qint64>(std::floor(field.Number.Real))
                : field.Number.Integer;
 }
-void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
+bool JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     // ASCII other than control characters, the quote and the backslash, nearly every text
     // written, is copied as it is, in a loop without branches; text that needs escapes is written
     // again, piece by piece.
@@ -230,10 +249,12 @@ void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
         // Text beyond ASCII with nothing to escape (names and beacon lines) is encoded whole.
         if (wide < 0x80) {
             plain_out[text.size()] = '"';
-            return out.Advance(text.size() + 1);
+            out.Advance(text.size() + 1);
+            return true;
         }
         out.Put_Text(text);
-        return out.Put('"');
+        out.Put('"');
+        return false;
     }
     qsizetype plain_from = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -246,6 +267,7 @@ void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     }
     out.Put_Text(text.sliced(plain_from));
     out.Put('"');
+    return false;
 }
 
 QByteArray JsonRecord::Quoted(QStringView text) {
@@ -284,15 +306,7 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     Put_String(out, input);
     out.Put_Literal(",\"hex\":");
     Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
-    out.Put_Literal(",\"base64\":");
-    Put_Bool(out, result.Is_Base64);
-    out.Put_Literal(",\"form\":\"");
-    const QLatin1StringView form = PasteForm::Name(result.Form);
-    out.Put(QByteArrayView(form.data(), form.size()));
-    out.Put('"');
-    out.Put_Literal(",\"device\":");
-    out.Put(Device_Json);
-    out.Put_Literal(",\"ok\":");
+    out.Put(Form_Pieces[static_cast<int>(result.Form)]);
     Put_Bool(out, result.Is_Decoded());
     out.Put_Literal(",\"type\":");
     if (result.Hex_Text.size() >= 2) {
@@ -313,9 +327,12 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     else
         out.Put_Literal("null");
     if (result.Is_Length_Error())
-        out.Put_Literal(",\"fields\":[]");
+        out.Put_Literal(",\"fields\":[");
     else
         Put_Fields(out, result.Packet, result.Hex_Text, result.Hex_Is_Digits);
+    if (result.Messages.isEmpty() && result.Warnings.isEmpty())
+        return out.Put_Literal("],\"messages\":[],\"warnings\":[]}\n"); // nearly every record
+    out.Put(']');
     Put_Messages(out, result.Messages);
     out.Put_Literal(",\"warnings\":[");
     for (qsizetype i = 0; i < result.Warnings.size(); ++i) {

@@ -4,8 +4,10 @@
 #include "RecordSource.h"
 
 #include <QByteArray>
+
 #include <QString>
 #include <QStringView>
+#include <array>
 
 class Utf8Writer;
 
@@ -44,7 +46,8 @@ class JsonRecord {
                          const PacketConversion::Result& result);
 
     // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
-    static void Put_String(Utf8Writer& out, QStringView text);
+    // True when the text was ASCII with nothing to escape, so that its bytes stand as they are.
+    static bool Put_String(Utf8Writer& out, QStringView text);
     // A field's number as a JSON number; false, writing nothing, when it has none. A number that
     // is not finite is written as "nan", "inf" or "-inf" when `non_finite` allows, else counts as
     // none.
@@ -54,7 +57,9 @@ class JsonRecord {
     static QByteArray Quoted(QStringView text);
 
   private:
-    QByteArray Device_Json;
+    // `,"base64":<b>,"form":"<form>","device":<device>,"ok":` for each paste form, the middle of
+    // every record in one piece.
+    std::array<QByteArray, PasteForm::Kind_Count> Form_Pieces;
     QString Source_File;       // the file of the last source written...
     QByteArray Source_Opening; // ...and `{"file":"<file>","line":` for it
 };

@@ -17,6 +17,7 @@
 class PasteForm {
   public:
     enum class Kind { Hex, Base64, Prefixed_Hex, Byte_Groups };
+    static constexpr int Kind_Count = 4;
 
     // The name records give the form: "hex", "base64", "0x" or "bytes".
     static QLatin1StringView Name(Kind kind);

@@ -54,6 +54,14 @@ class Utf8Writer {
         Reserve(DecimalText::Max_Length);
         At = DecimalText::Put(At, value);
     }
+    // Bytes written before, at `from` (counted from the start of the array), written again.
+    void Put_Again(qsizetype from, qsizetype size) {
+        Reserve(size);
+        Short_Copy(At, Out.constData() + from, size);
+        At += size;
+    }
+    // Where the next byte goes, counted from the start of the array.
+    qsizetype Position() const { return At - Out.constData(); }
     // Room for `size` more bytes, written through Cursor() and then Advance().
     void Reserve(qsizetype size) {
         if (End - At < size)
