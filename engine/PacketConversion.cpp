@@ -62,6 +62,19 @@ std::uint8_t Classes_In(QStringView text) {
     return classes;
 }
 
+// The same, copying the text into `copy` on the way: nearly every paste is its own hex text.
+std::uint8_t Copy_Classes_In(QStringView text, QString& copy) {
+    copy.resize(text.size());
+    char16_t* const out = reinterpret_cast<char16_t*>(copy.data());
+    const char16_t* const in = text.utf16();
+    std::uint8_t classes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        classes |= Class_Of(in[i]);
+        out[i] = in[i];
+    }
+    return classes;
+}
+
 // The six-bit values of the base64 digits.
 constexpr std::uint8_t Not_Base64 = 0xFF;
 constexpr std::array<std::uint8_t, 128> Make_Base64_Values() {
@@ -243,10 +256,11 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     Current.Warnings.clear();
     Current.Is_Base64 = false;
     Current.Form = PasteForm::Kind::Hex;
-    // Nearly every paste is its own cleaned text, used here without taking a share of it.
     // One look at every character tells what the steps below need to look for; cleaning removes
-    // only blanks, so the cleaned text holds the same markers and other characters.
-    const std::uint8_t classes = Classes_In(input);
+    // only blanks, so the cleaned text holds the same markers and other characters. Nearly every
+    // paste is its own hex text: it is copied on the way (a copy, not a share of the caller's
+    // text, whose buffer the caller may be reusing).
+    const std::uint8_t classes = Copy_Classes_In(input, Current.Hex_Text);
     QString cleaned_copy;
     const QString& cleaned = (classes & Blank) != 0 ? (cleaned_copy = Clean_Input(input)) : input;
     if (cleaned.isEmpty()) {
@@ -281,8 +295,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
         base64_decoded = Hex_From_Base64(cleaned, Current.Hex_Text);
         if (output)
             Append_Hex_Line(output->Text, Current.Hex_Text);
-    } else if (!spelled) {
-        // A copy, not a share of the caller's text, whose buffer the caller may be reusing.
+    } else if (!spelled && (classes & Blank) != 0) {
         Current.Hex_Text.resize(cleaned.size());
         Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
     }
