@@ -65,9 +65,12 @@ QStringList CsvTable::Unique_Headers(const QStringList& wanted) {
 }
 
 void CsvTable::Put_Cell(Utf8Writer& out, QStringView text) {
+    // Without branches, so that the look at a whole cell runs as vector code.
     bool quote = false;
-    for (const QChar c : text)
-        quote |= c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        quote |= (u == u',') | (u == u'"') | (u == u'\r') | (u == u'\n');
+    }
     if (!quote)
         return out.Put_Text(text);
     out.Put('"');
@@ -132,7 +135,8 @@ void CsvTable::Append_Row(QByteArray& bytes, const QString& input,
     if (result.Is_Length_Error())
         Put_Cell(out, result.Packet.first().Value);
     out.Put(',');
-    Put_Cell(out, result.Warnings.join(QStringLiteral("; ")));
+    if (!result.Warnings.isEmpty())
+        Put_Cell(out, result.Warnings.join(QStringLiteral("; ")));
 
     // The decoded packet lists its template's fields in the template's order.
     Row.assign(Columns.size(), -1);
