@@ -53,6 +53,10 @@ template <typename Char> Char* Put_Before(Char* end, qint64 value) {
 
 // Writes the number at `out`, which has room for Max_Length characters; returns the end.
 template <typename Char> Char* Put(Char* out, qint64 value) {
+    if (value >= 0 && value < 10) { // counts and places, nearly all one digit
+        *out = static_cast<Char>('0' + value);
+        return out + 1;
+    }
     Char digits[Max_Length];
     const Char* const start = Put_Before(digits + Max_Length, value);
     const qsizetype length = digits + Max_Length - start;

@@ -137,15 +137,15 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         const bool verbatim = JsonRecord::Put_String(out, field.Value);
         Put_Meaning(out, field, line, verbatim ? value_at : -1,
                     ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
-        Put_Null_Or(out, field.Is_In_Packet(), field.Offset);
-        out.Put_Literal(",\"size\":");
-        Put_Null_Or(out, field.Is_In_Packet(), field.Size);
-        out.Put_Literal(",\"raw\":");
         if (field.Is_In_Packet()) {
+            out.Put_Decimal(field.Offset);
+            out.Put_Literal(",\"size\":");
+            out.Put_Decimal(field.Size);
+            out.Put_Literal(",\"raw\":");
             Put_Hex(out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)),
                     hex_is_digits);
         } else {
-            out.Put_Literal("null");
+            out.Put_Literal("null,\"size\":null,\"raw\":null");
         }
         if (line.Is_Time) {
             // Digits and punctuation only.
