@@ -2,7 +2,6 @@
 #include "TestTable.h"
 #include "TestWorkspace.h"
 #include "UserWorkspace.h"
-#include "Workspace.h"
 
 #include <QDir>
 #include <QTemporaryDir>

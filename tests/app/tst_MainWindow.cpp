@@ -7,7 +7,6 @@
 #include "TestTable.h"
 #include "TestWorkspace.h"
 #include "ToolkitTranslation.h"
-#include "Workspace.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -41,8 +40,6 @@ const char* const Clock_Json =
             {"num_byte": 5, "size": 1, "name": "Заряд %1"}]}]})";
 
 const QString Not_Decoded = u"I|Ошибка|Не удалось распаристь пакет."_qs;
-
-const Workspace Here; // the test's working directory, the window's workspace
 
 // The device the user picks with the keyboard, as a choice of theirs (not the program's).
 void Choose(QComboBox* list, const QString& device) {

@@ -1,6 +1,5 @@
 #include "TestTable.h"
 #include "TestWorkspace.h"
-#include "Workspace.h"
 
 #include <QtCore>
 #include <QtTest>
@@ -32,7 +31,6 @@ const char* const Csv_Template =
     "'name': 'Время'}, {'num_byte': 5, 'size': 1, 'name': 'Ф', 'bitmap': [{'num_bit': 0, "
     "'size': 2, 'name': 'b,c'}]}, {'num_byte': 5, 'size': 1, 'name': 'A'}]}]}";
 const QString Device = u"Датчик-1"_qs;
-const Workspace Here; // the test's working directory, kivo-decode's default workspace
 const QString Path = Here.Template_Path(u"rich.json"_qs);
 
 // The exit status (-1 after a crash), standard output and standard error.

@@ -5,7 +5,6 @@
 #include "PacketBuilder.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
-#include "Workspace.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,8 +17,6 @@
 namespace {
 
 const QStringList Saved{u"I|Готово|JSON файл сохранен!"_qs};
-
-const Workspace Here; // the test's working directory, the constructor's workspace
 
 // The dialog's controls, as it creates them: format, order, sign; scale, offset, unit, sample.
 template <typename Widget> QList<Widget*> Controls(QDialog* dialog) {

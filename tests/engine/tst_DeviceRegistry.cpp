@@ -4,7 +4,6 @@
 #include "DeviceRegistry.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
-#include "Workspace.h"
 
 #include <QtTest>
 
@@ -15,8 +14,6 @@
 namespace {
 
 using Entries = QMap<QString, QString>;
-
-const Workspace Here; // the test's working directory
 
 // What the settings reader finds in group Dev of the bytes (under a name it has not read yet).
 Entries Settings_Entries(const QByteArray& content, const QString& name) {

@@ -6,7 +6,6 @@
 #include "PacketLogWindow.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
-#include "Workspace.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -141,7 +140,7 @@ class TestPacketLogWindow : public QObject {
         }
 
         // The template saved anew: "Декодировать заново" gives kivo-decode's rows with it.
-        const QString path = Workspace().Template_Path("sensor1.json");
+        const QString path = Here.Template_Path("sensor1.json");
         QByteArray json = TestWorkspace::Read(path);
         QVERIFY(TestWorkspace::Write(path, json.replace("Temperature", "Темп")));
         log->Type_Filter->setCurrentIndex(0);
@@ -266,7 +265,7 @@ class TestPacketLogWindow : public QObject {
         QVERIFY(log->Progress->isHidden());
         // What is not a regular file is refused at once, in the status bar.
         for (const QString& path :
-             QStringList{"missing.log", Workspace().Template_Folder(), "/dev/zero"}) {
+             QStringList{"missing.log", Here.Template_Folder(), "/dev/zero"}) {
             log->Open_File(path);
             QCOMPARE(log->statusBar()->currentMessage(), "Не удалось открыть файл " + path);
             QVERIFY(!log->Loader->Is_Running());

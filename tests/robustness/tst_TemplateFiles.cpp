@@ -14,7 +14,6 @@
 #include "SafeFile.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
-#include "Workspace.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -34,8 +33,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const Workspace Here; // the test's working directory, the constructor's workspace
 
 const QByteArray Telemetry = R"({"packet_data": [{"packet_type": 1, "name": "Telemetry",
     "total_size": 3, "data": [{"num_byte": 1, "size": 2, "name": "Value"}]}]})";

@@ -1,7 +1,6 @@
 #include "TestWorkspace.h"
 
 #include "DeviceRegistry.h"
-#include "Workspace.h"
 
 #include <QDir>
 #include <QSettings>
@@ -12,7 +11,7 @@
 #include <unistd.h>
 
 TestWorkspace::TestWorkspace(Contents contents) {
-    if (!QDir::setCurrent(Dir.path()) || !QDir().mkdir(Workspace().Template_Folder()) ||
+    if (!QDir::setCurrent(Dir.path()) || !QDir().mkdir(Here.Template_Folder()) ||
         (contents == Sample && !Copy(KIVO_EXAMPLES_DIR "/workspace", Dir.path())))
         qFatal("cannot prepare the workspace %s", qPrintable(Dir.path()));
 }
@@ -33,13 +32,12 @@ bool TestWorkspace::Write(const QString& path, const QByteArray& content) {
 }
 
 void TestWorkspace::Register(const QString& device, const QString& file_name) {
-    QSettings(Workspace().Registry_Path(), QSettings::IniFormat)
-        .setValue(u"Dev/"_qs + device, file_name);
+    QSettings(Here.Registry_Path(), QSettings::IniFormat).setValue(u"Dev/"_qs + device, file_name);
 }
 
 QString TestWorkspace::Registry() {
     QStringList entries;
-    for (const DeviceRegistry::Device& device : DeviceRegistry::Read(Workspace().Registry_Path()))
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read(Here.Registry_Path()))
         entries << device.Name + u'=' + device.File_Name;
     return entries.join(u'|');
 }
@@ -58,11 +56,10 @@ bool TestWorkspace::Save_Killed_At(int step, const QString& device, const QStrin
     if (child == 0) { // only files are touched here: no event loop, no widgets
         Kill_Step = step;
         DeviceRegistry::After_Step = Kill_At_Step;
-        const Workspace here;
         DeviceRegistry::Change(
             device, file_name, [](const UserMessage&) {},
-            DeviceRegistry::Companion{here.Template_Path(file_name), content},
-            here.Registry_Path());
+            DeviceRegistry::Companion{Here.Template_Path(file_name), content},
+            Here.Registry_Path());
         ::_exit(0);
     }
     int status = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Workspace.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -37,3 +39,6 @@ class TestWorkspace {
   private:
     QTemporaryDir Dir;
 };
+
+// The workspace the program sees while a TestWorkspace lives: the current directory.
+inline const Workspace Here;
