@@ -16,7 +16,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -62,7 +61,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr) {
     Button_Convert->setGeometry(550, 470, 111, 24);
 
     // A save killed part-way is undone before the devices are read.
-    DeviceRegistry::Recover(Message_Box_Reporter());
+    DeviceRegistry::Recover(Message_Box_Reporter(), Files.Registry_Path());
     Load_Devices();
     Add_Device_Actions();
 
@@ -82,7 +81,7 @@ MainWindow::~MainWindow() {
 // Appends the registered devices behind the existing items; the callers decide about clearing.
 void MainWindow::Load_Devices() {
     const QList<DeviceRegistry::Device> devices =
-        DeviceRegistry::Read(QStringLiteral("Dev.conf"), Message_Box_Reporter());
+        DeviceRegistry::Read(Files.Registry_Path(), Message_Box_Reporter());
     QStringList names;
     names.reserve(devices.size());
     for (const DeviceRegistry::Device& device : devices)
@@ -102,7 +101,7 @@ void MainWindow::Load_Devices() {
 }
 
 void MainWindow::Open_Constructor() {
-    Show_Constructor(new PacketBuilder());
+    Show_Constructor(new PacketBuilder(Files));
 }
 
 void MainWindow::Show_Constructor(PacketBuilder* builder) {
@@ -152,14 +151,14 @@ void MainWindow::Open_Packet_Log() {
             return;
         }
     }
-    (new PacketLogWindow(device_name, this))->show();
+    (new PacketLogWindow(device_name, Files, this))->show();
 }
 
 void MainWindow::Edit_Template() {
     if (Builder_Window != nullptr)
         return;
     const QString device_name = Combo_Device->currentText();
-    auto builder = std::make_unique<PacketBuilder>();
+    auto builder = std::make_unique<PacketBuilder>(Files);
     if (builder->Open_Device_Template(device_name, Device_Files.value(device_name)))
         Show_Constructor(builder.release());
 }
@@ -181,27 +180,27 @@ void MainWindow::Reload_Devices() {
     Load_Devices();
 }
 
-// The entry leaves Dev.conf; the template file stays unless the user ticks its removal, which is
-// offered only for a file no other device uses.
+// The entry leaves the registry; the template file stays unless the user ticks its removal, which
+// is offered only for a file no other device uses.
 void MainWindow::Remove_Device() {
     const QString device_name = Combo_Device->currentText();
     if (Builder_Window != nullptr || Combo_Device->count() == 0)
         return;
-    const QString file = DeviceRemoval::Removable_File(device_name);
+    const QString file = DeviceRemoval::Removable_File(device_name, Files);
     const QString file_name = Device_Files.value(device_name);
-    QString text = QStringLiteral("Удалить устройство «%1»? Его запись удаляется из Dev.conf.")
-                       .arg(device_name);
+    QString text = QStringLiteral("Удалить устройство «%1»? Его запись удаляется из %2.")
+                       .arg(device_name, Workspace::Registry_Name());
+    const QString shown_file = Workspace::Template_Name(file_name);
     if (!file_name.isEmpty())
-        text += QStringLiteral(" Файл шаблона Device/%1 остаётся%2.")
-                    .arg(file_name,
+        text += QStringLiteral(" Файл шаблона %1 остаётся%2.")
+                    .arg(shown_file,
                          file.isEmpty() ? QString() : QStringLiteral(", если не отметить ниже"));
-    const QString option = file.isEmpty()
-                               ? QString()
-                               : QStringLiteral("Удалить и файл шаблона Device/%1").arg(file_name);
+    const QString option =
+        file.isEmpty() ? QString() : QStringLiteral("Удалить и файл шаблона %1").arg(shown_file);
     bool with_file = false;
     if (!Ask_Question_With_Option(QStringLiteral("Подтверждение"), text, option, with_file))
         return;
-    if (DeviceRemoval::Remove(device_name, with_file, Message_Box_Reporter()))
+    if (DeviceRemoval::Remove(device_name, with_file, Message_Box_Reporter(), Files))
         Reload_Devices();
 }
 
@@ -211,7 +210,7 @@ void MainWindow::Convert() {
     const QString input = Edit_Packet->text();
     const QString device_name = Combo_Device->currentText();
     PacketConversion conversion(device_name, Message_Box_Reporter());
-    const PacketDecoder decoder(QStringLiteral("Device/") + Device_Files.value(device_name),
+    const PacketDecoder decoder(Files.Template_Path(Device_Files.value(device_name)),
                                 conversion.Reporter());
     TextPaneOutput output(*Text_Output);
     const PacketConversion::Result& result = conversion.Run(
@@ -246,14 +245,14 @@ void MainWindow::Set_Up_Daily_Use() {
     connect(Action_Copy_Table, &QAction::triggered, this, &MainWindow::Copy_As_Table);
 }
 
-// The workspace is the working directory, where Dev.conf and Device/ are read.
+// The choice is kept for this workspace, named by its absolute path.
 void MainWindow::Remember_Device(int index) {
-    RememberedDevice::Write(QDir::currentPath(), Combo_Device->itemText(index));
+    RememberedDevice::Write(Files.Absolute_Root(), Combo_Device->itemText(index));
 }
 
 // A remembered device that is no longer registered leaves the list as it is.
 void MainWindow::Select_Remembered_Device() {
-    const int index = Combo_Device->findText(RememberedDevice::Read(QDir::currentPath()),
+    const int index = Combo_Device->findText(RememberedDevice::Read(Files.Absolute_Root()),
                                              Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         Combo_Device->setCurrentIndex(index);

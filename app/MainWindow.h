@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ShownResult.h"
+#include "Workspace.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -69,8 +70,9 @@ class MainWindow : public QMainWindow {
     QPlainTextEdit* Text_Output = nullptr;
     QComboBox* Combo_Device = nullptr;
     QLineEdit* Edit_Packet = nullptr;
+    Workspace Files; // the current directory, where the program was started or -C moved it
     PacketBuilder* Builder_Window = nullptr; // the open constructor window, if any
-    QMap<QString, QString> Device_Files;     // device name -> template file name in Device/
+    QMap<QString, QString> Device_Files;     // device name -> its registry value
 
     QAction* Action_Copy_Json = nullptr;  // in the output pane's context menu
     QAction* Action_Copy_Table = nullptr; // both enabled while the pane shows a decoded packet

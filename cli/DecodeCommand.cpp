@@ -198,7 +198,7 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         [this](const UserMessage& message) {
             Err.Append_Utf8(QStringLiteral("kivo-decode: %1\n").arg(message.Text));
         },
-        Workdir().filePath(QStringLiteral("Dev.conf")));
+        Workdir().Registry_Path());
     if (Parser.isSet(Test_Option)) {
         const bool passed =
             GoldenFileTest::Run(Workdir(), Parser.positionalArguments(), Out.Text, Message_Line());
@@ -212,16 +212,17 @@ int DecodeCommand::Execute(const QStringList& arguments) {
         return Check(*choice);
     if (Parser.isSet(Record_Option) && choice->Device_Name().isEmpty())
         return Usage(QStringLiteral("--record needs a registered device; %1 lists none")
-                         .arg(QDir::cleanPath(Workdir().filePath(QStringLiteral("Dev.conf")))));
+                         .arg(QDir::cleanPath(Workdir().Registry_Path())));
     if (!Open_Inputs())
         return Finish(DecodeCommand::Usage_Error);
     return Decode(*choice, Parser.positionalArguments());
 }
 
-QDir DecodeCommand::Workdir() const {
+Workspace DecodeCommand::Workdir() const {
     if (Parser.isSet(User_Workspace_Option))
-        return QDir(UserWorkspace::Location());
-    return QDir(Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option) : QStringLiteral("."));
+        return Workspace(UserWorkspace::Location());
+    return Workspace(Parser.isSet(Workdir_Option) ? Parser.value(Workdir_Option)
+                                                  : QStringLiteral("."));
 }
 
 bool DecodeCommand::Prepare_Workdir() {
@@ -233,8 +234,9 @@ bool DecodeCommand::Prepare_Workdir() {
             return false;
         }
     }
-    if (!QFileInfo(Workdir().path()).isDir()) {
-        Usage(QStringLiteral("no such directory: %1").arg(Workdir().path()));
+    const QString folder = QDir(Workdir().Root()).path();
+    if (!QFileInfo(folder).isDir()) {
+        Usage(QStringLiteral("no such directory: %1").arg(folder));
         return false;
     }
     return true;
@@ -250,9 +252,9 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
         return std::make_unique<TemplateChoice>(TemplateChoice::For_File(path));
     }
 
-    const QDir workdir = Workdir();
+    const Workspace workdir = Workdir();
     const QList<DeviceRegistry::Device> devices =
-        DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")), Message_Line());
+        DeviceRegistry::Read(workdir.Registry_Path(), Message_Line());
     QString name = devices.isEmpty() ? QString() : devices.first().Name;
     QString file_name = devices.isEmpty() ? QString() : devices.first().File_Name;
     QStringList names;
@@ -261,8 +263,7 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
     // Which device comes first changes as devices are saved: with several, the user says which.
     if (!Parser.isSet(Device_Option) && devices.size() > 1) {
         Usage(QStringLiteral("%1 registers several devices; choose one with -d: %2")
-                  .arg(QDir::cleanPath(workdir.filePath(QStringLiteral("Dev.conf"))),
-                       names.join(QStringLiteral(", "))));
+                  .arg(QDir::cleanPath(workdir.Registry_Path()), names.join(QStringLiteral(", "))));
         return nullptr;
     }
     if (Parser.isSet(Device_Option)) {
@@ -272,7 +273,7 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
         if (found == devices.end()) {
             Usage(QStringLiteral("unknown device \"%1\"; registered devices: %2")
                       .arg(name, names.isEmpty() ? QStringLiteral("none (%1 lists no devices)")
-                                                       .arg(workdir.filePath("Dev.conf"))
+                                                       .arg(workdir.Registry_Path())
                                                  : names.join(QStringLiteral(", "))));
             return nullptr;
         }
@@ -315,7 +316,7 @@ MessageReporter DecodeCommand::Message_Line() {
 int DecodeCommand::Check(const TemplateChoice& choice) {
     const SafeFile::Contents file = SafeFile::Read(choice.Load_Path());
     if (file.Failed != SafeFile::ReadFailure::None) {
-        Out.Append_Utf8(choice.Template_Path() +
+        Out.Append_Utf8(choice.Template_Name() +
                         (file.Failed == SafeFile::ReadFailure::Too_Large
                              ? QStringLiteral(": larger than 64 MiB\n")
                              : QStringLiteral(": cannot open the file\n")));
@@ -323,7 +324,7 @@ int DecodeCommand::Check(const TemplateChoice& choice) {
     }
     const QList<TemplateLinter::Finding> findings = TemplateLinter::Lint(file.Bytes);
     for (const TemplateLinter::Finding& finding : findings)
-        Out.Append_Utf8(choice.Template_Path() + QStringLiteral(": ") + finding.Line() + u'\n');
+        Out.Append_Utf8(choice.Template_Name() + QStringLiteral(": ") + finding.Line() + u'\n');
     return Finish(TemplateLinter::Has_Errors(findings) ? DecodeCommand::Not_All_Decoded
                                                        : DecodeCommand::All_Decoded);
 }

@@ -3,10 +3,10 @@
 #include "OutputBuffer.h"
 #include "RecordSource.h"
 #include "UserMessage.h"
+#include "Workspace.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -43,7 +43,7 @@ class DecodeCommand {
     // The usage error of the given arguments, empty when they fit together.
     QString Conflicts() const;
     int Usage(const QString& text);
-    QDir Workdir() const;
+    Workspace Workdir() const;
     // Makes the user's workspace on first use; false after a usage error has been printed.
     bool Prepare_Workdir();
     // The template to use; nothing after a usage error has been printed.

@@ -108,10 +108,10 @@ QStringList Entry_Lines(const PacketConversion::Result& result, const Pane& pane
 
 class Golden_Run {
   public:
-    Golden_Run(const QDir& workdir, QByteArray& out, const MessageReporter& report)
-        : Workdir(workdir), Out(out) {
+    Golden_Run(const Workspace& workspace, QByteArray& out, const MessageReporter& report)
+        : Workdir(workspace), Out(out) {
         for (const DeviceRegistry::Device& device :
-             DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")), report))
+             DeviceRegistry::Read(workspace.Registry_Path(), report))
             Files.insert(device.Name, device.File_Name);
     }
 
@@ -190,7 +190,7 @@ class Golden_Run {
         return Entry_Lines(result, pane);
     }
 
-    QDir Workdir;
+    Workspace Workdir;
     QByteArray& Out;
     QHash<QString, QString> Files; // device name to template file name
     std::map<QString, std::unique_ptr<TemplateChoice>> Choices;
@@ -200,10 +200,10 @@ class Golden_Run {
 
 } // namespace
 
-bool GoldenFileTest::Run(const QDir& workdir, const QStringList& files, QByteArray& out,
+bool GoldenFileTest::Run(const Workspace& workspace, const QStringList& files, QByteArray& out,
                          const MessageReporter& report) {
     QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
-    Golden_Run run(workdir, out, report);
+    Golden_Run run(workspace, out, report);
     for (const QString& file : files)
         run.Check_File(file);
     return run.Finish();

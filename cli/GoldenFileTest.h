@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
 #include <QStringList>
 
 #include "PacketConversion.h"
 #include "UserMessage.h"
+#include "Workspace.h"
 
 #include <optional>
 
@@ -13,7 +13,7 @@
 // An entry starts with "== <device> | <packet>"; its lines starting with ">" are the output
 // pane's text, line by line, and those starting with "! " the message boxes, as
 // "! <title> | <text>"; other lines describe the entry. Lines before the first entry are blank or
-// comments ("#"). Each entry is converted with its device from the work directory; a failing
+// comments ("#"). Each entry is converted with its device from the workspace; a failing
 // entry prints "<file>:<line>: " with what failed, or a unified diff of the expected against the
 // actual text; the last line counts the entries that passed and failed.
 class GoldenFileTest {
@@ -23,7 +23,7 @@ class GoldenFileTest {
 
     // Appends the report to `out`; true when every entry of every file passed. A registry that
     // cannot be read goes to `report`.
-    static bool Run(const QDir& workdir, const QStringList& files, QByteArray& out,
+    static bool Run(const Workspace& workspace, const QStringList& files, QByteArray& out,
                     const MessageReporter& report);
 
     // The window's output pane, cleared by each conversion.

@@ -11,6 +11,7 @@
 #include "PacketDecoder.h"
 #include "ResultRenderer.h"
 #include "SafeFile.h"
+#include "Workspace.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -149,20 +150,10 @@ UserMessage Changes_Message(const QString& path, const QStringList& changes) {
     return {MessageIcon::Information, QStringLiteral("Внимание"), text};
 }
 
-// The file name as typed, less a ".json" typed with it: the save adds its own.
-QString Typed_File_Name(const QString& typed) {
-    return typed.endsWith(QStringLiteral(".json")) ? typed.chopped(5) : typed;
-}
-
-// Where the file typed into the window is written.
-QString Template_Path(const QString& file_name) {
-    return QStringLiteral("Device/%1.json").arg(file_name);
-}
-
 } // namespace
 
-PacketBuilder::PacketBuilder()
-    : QWidget(nullptr), Reporter(Message_Box_Reporter()), Ask(Ask_Question) {
+PacketBuilder::PacketBuilder(const Workspace& workspace)
+    : QWidget(nullptr), Files(workspace), Reporter(Message_Box_Reporter()), Ask(Ask_Question) {
     setWindowTitle(QStringLiteral("Конструктор пакетов для парсинга"));
     setFixedSize(849, 510); // the sample's status line under the specified widgets
     Build_Widgets();
@@ -378,21 +369,22 @@ void PacketBuilder::Own_File(const QString& file_name) {
 // changed and written, under its lock and together with the template file, so that nothing
 // registered while a question was open is lost.
 void PacketBuilder::Save_Packet_Parser() {
-    const QString file_name = Typed_File_Name(Edit_File_Name->text());
+    const QString typed = Edit_File_Name->text();
+    const QString file_name = Workspace::Saved_File_Name(typed);
     const QString device_name = Edit_Device_Name->text();
-    if (file_name.isEmpty() || device_name.isEmpty()) {
+    if (Workspace::Typed_Name(typed).isEmpty() || device_name.isEmpty()) {
         Reporter({MessageIcon::Critical, QStringLiteral("Ошибка"),
                   QStringLiteral("Незавние устройтсва или файла пустое.")});
         return;
     }
-    if (!DeviceRegistry::Check_Name(device_name, Reporter) || !May_Save_Zeros() ||
-        !May_Write(file_name, device_name))
+    if (!DeviceRegistry::Check_Name(device_name, Reporter, Files.Registry_Path()) ||
+        !May_Save_Zeros() || !May_Write(file_name, device_name))
         return;
     const DeviceRegistry::Companion template_file{
-        Template_Path(file_name),
+        Files.Template_Path(file_name),
         QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Indented)};
-    if (!DeviceRegistry::Change(device_name, QStringLiteral("%1.json").arg(file_name), Reporter,
-                                template_file))
+    if (!DeviceRegistry::Change(device_name, file_name, Reporter, template_file,
+                                Files.Registry_Path()))
         return;
     Own_File(file_name);
     Reporter({MessageIcon::Information, QStringLiteral("Готово"),
@@ -419,19 +411,18 @@ bool PacketBuilder::May_Save_Zeros() const {
 // device uses it; the question names those devices. A registry that cannot be read asks nothing
 // here: the save itself reports it.
 bool PacketBuilder::May_Write(const QString& file_name, const QString& device_name) const {
-    const QString registered = file_name + QStringLiteral(".json");
-    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read();
+    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read(Files.Registry_Path());
     QStringList users;
     for (const DeviceRegistry::Device& device : devices) {
-        if (device.Name == device_name && device.File_Name != registered &&
+        if (device.Name == device_name && device.File_Name != file_name &&
             !Ask(QStringLiteral("Подтверждение"),
                  QStringLiteral("Устройство «%1» уже зарегистрировано с файлом %2. Заменить?")
                      .arg(device_name, device.File_Name)))
             return false;
-        if (device.File_Name == registered && device.Name != device_name)
+        if (device.File_Name == file_name && device.Name != device_name)
             users.append(QStringLiteral("«%1»").arg(device.Name));
     }
-    const QString path = Template_Path(file_name);
+    const QString path = Files.Template_Path(file_name);
     if (!QFileInfo(path).isFile() || (Own_Files.contains(file_name) && users.isEmpty()))
         return true;
     const QString used = users.isEmpty()
@@ -452,7 +443,7 @@ QJsonObject PacketBuilder::Build_Packet_Parser() const {
 }
 
 bool PacketBuilder::Open_Device_Template(const QString& device_name, const QString& file_name) {
-    const QString path = QStringLiteral("Device/") + file_name; // the file conversions read
+    const QString path = Files.Template_Path(file_name); // the file conversions read
     if (!Load_Template(path))
         return false;
     Edit_Device_Name->setText(device_name);
@@ -460,20 +451,21 @@ bool PacketBuilder::Open_Device_Template(const QString& device_name, const QStri
     return true;
 }
 
-// Ctrl+O: any template file, Device/ offered first. The device field names the one device
-// registered to the file; with none or several, or for a file a save does not write back to, it is
-// emptied, so that a save never moves a device's registration to this file unnoticed.
+// Ctrl+O: any template file, the workspace's template folder offered first. The device field names
+// the one device registered to the file; with none or several, or for a file a save does not write
+// back to, it is emptied, so that a save never moves a device's registration to this file
+// unnoticed.
 void PacketBuilder::Open_Template() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Открыть шаблон"),
-                                     QStringLiteral("Device"), QStringLiteral("Шаблоны (*.json)"));
+                                     Files.Template_Folder(), QStringLiteral("Шаблоны (*.json)"));
     if (path.isEmpty() || !Load_Template(path))
         return;
     QStringList devices;
     if (Take_File_Name(path)) {
         for (const DeviceRegistry::Device& device :
-             DeviceRegistry::Read(QStringLiteral("Dev.conf"), Reporter))
-            if (device.File_Name == Edit_File_Name->text() + QStringLiteral(".json"))
+             DeviceRegistry::Read(Files.Registry_Path(), Reporter))
+            if (device.File_Name == Workspace::Saved_File_Name(Edit_File_Name->text()))
                 devices.append(device.Name);
     }
     Edit_Device_Name->setText(devices.size() == 1 ? devices.first() : QString());
@@ -483,7 +475,7 @@ void PacketBuilder::Open_Template() {
 // that cannot be read or is not JSON is reported and leaves the tree alone; one that holds more
 // than the rows can is loaded, and what a save would drop or change is shown at once.
 bool PacketBuilder::Load_Template(const QString& path) {
-    const QString shown = QDir::current().relativeFilePath(path);
+    const QString shown = QDir(Files.Root()).relativeFilePath(path);
     const SafeFile::Contents file = SafeFile::Read(path);
     if (file.Failed != SafeFile::ReadFailure::None) {
         // The reason (not a regular file, no permission...) on a line of its own.
@@ -547,20 +539,19 @@ QTreeWidgetItem* PacketBuilder::Row_Item(const TemplateRows::Row& row, int level
     return item;
 }
 
-// The file-name field takes the name a save writes back to: the path inside Device/, or the file
-// name of a file elsewhere, without ".json". True when a save writes back to this very file: then
-// the window owns it.
+// The file-name field takes the name a save writes back to: the path inside the template folder,
+// or the file name of a file elsewhere, without ".json". True when a save writes back to this very
+// file: then the window owns it.
 bool PacketBuilder::Take_File_Name(const QString& path) {
     QString name =
-        QDir(QStringLiteral("Device")).relativeFilePath(QFileInfo(path).absoluteFilePath());
+        QDir(Files.Template_Folder()).relativeFilePath(QFileInfo(path).absoluteFilePath());
     if (name.startsWith(QStringLiteral("../")) || QDir::isAbsolutePath(name))
         name = QFileInfo(path).fileName();
-    if (name.endsWith(QStringLiteral(".json")))
-        name.chop(5);
-    Edit_File_Name->setText(name);
-    const bool own = Same_File(Template_Path(name), path);
+    Edit_File_Name->setText(Workspace::Typed_Name(name));
+    const QString file_name = Workspace::Saved_File_Name(name);
+    const bool own = Same_File(Files.Template_Path(file_name), path);
     if (own)
-        Own_File(name);
+        Own_File(file_name);
     return own;
 }
 
@@ -635,7 +626,9 @@ void PacketBuilder::Update_Sample() {
         QJsonDocument(Build_Packet_Parser()).toJson(QJsonDocument::Compact));
     PacketConversion conversion(Edit_Device_Name->text(), [](const UserMessage&) {});
     conversion.Write_Diagnostic_Lines(false); // a preview at every keystroke, not a conversion
-    const PacketDecoder decoder(Template_Path(Edit_File_Name->text()), conversion.Reporter());
+    const PacketDecoder decoder(
+        Files.Template_Path(Workspace::Saved_File_Name(Edit_File_Name->text())),
+        conversion.Reporter());
     const PacketConversion::Result& result = conversion.Run(
         paste,
         [&](const QString& hex, DecodedPacket& packet) { decoder.Parse_Packet(file, hex, packet); },

@@ -3,6 +3,7 @@
 #include "DecodedField.h"
 #include "TemplateRows.h"
 #include "UserMessage.h"
+#include "Workspace.h"
 
 #include <QJsonObject>
 #include <QSet>
@@ -21,7 +22,8 @@ class QTreeWidgetItem;
 
 // The template constructor window. The user builds a device template as a tree of three levels
 // (packet types, their byte fields, the bit fields of a byte field), names the device and the
-// template file, and saves: the template goes to Device/<file>.json and the device into Dev.conf.
+// template file, and saves: the template goes into the workspace's template folder as <file>.json
+// and the device into its registry.
 //
 // Every row carries its kind ("Type", "Byte" or "Bit") as user-role data of column 1. Byte fields
 // of a packet type are numbered consecutively: a new field starts where the last one ends, and
@@ -41,14 +43,15 @@ class PacketBuilder : public QWidget {
     // Answers a yes-or-no question given its title and text: true for yes.
     using Question = std::function<bool(const QString& title, const QString& text)>;
 
-    PacketBuilder();
+    // Saves into and opens from `workspace`.
+    explicit PacketBuilder(const Workspace& workspace = Workspace());
     ~PacketBuilder() override;
 
     // Loads the template registered for a device (file_name as Dev.conf holds it, ".json"
     // included) and names the device and the file. False, once the user has been told why, when
     // the file cannot be read or is not JSON.
     bool Open_Device_Template(const QString& device_name, const QString& file_name);
-    // Lets this window save over Device/<file_name>.json (file_name as typed, without ".json")
+    // Lets this window save over the template file a registry value names (".json" included)
     // without asking, as long as no other device uses that file: it saved or opened it itself.
     void Own_File(const QString& file_name);
 
@@ -120,7 +123,8 @@ class PacketBuilder : public QWidget {
     // Every message of this window goes out through Reporter (message boxes), every yes-or-no
     // question (move a device to another file, replace a template file another device uses or
     // this window did not write, replace the tree with an opened file) through Ask.
+    Workspace Files; // where templates are saved and the devices registered
     MessageReporter Reporter;
     Question Ask;
-    QSet<QString> Own_Files; // file names this window may save over without asking
+    QSet<QString> Own_Files; // registry values of the files this window may save over unasked
 };

@@ -9,8 +9,8 @@
 
 #include <optional>
 
-// The device registry Dev.conf: an INI file whose group "Dev" maps device names to template file
-// names inside Device/.
+// The device registry, a workspace's Dev.conf: an INI file whose group "Dev" maps device names to
+// template file names inside the workspace's template folder.
 //
 // Every change goes through Change(): one key of the group is set or removed in the file's text,
 // and every other line (comments, lines the settings format cannot parse, other groups) stays byte
@@ -32,15 +32,14 @@ class DeviceRegistry {
     // The devices in the order the settings reader lists the keys; empty when the file is
     // missing. Dev.conf is read as templates are: only a regular file of at most 64 MiB, so a FIFO
     // or a device never makes the caller wait; anything else unreadable is reported, then empty.
-    static QList<Device> Read(const QString& conf_path = QStringLiteral("Dev.conf"),
-                              const MessageReporter& report = {});
+    static QList<Device> Read(const QString& conf_path, const MessageReporter& report = {});
 
     // Whether the settings format stores the name as typed. It drops a leading or trailing
     // slash and merges slashes in a row, so such a name would come back as another key, or none.
     static bool Keeps_Name(const QString& device_name);
     // Keeps_Name, or false once the user has been told why.
     static bool Check_Name(const QString& device_name, const MessageReporter& report,
-                           const QString& conf_path = QStringLiteral("Dev.conf"));
+                           const QString& conf_path);
 
     // The registry text with the device's key of group Dev set to file_name, or removed when
     // there is none: its first line takes the new entry, other lines of the same key go, a new
@@ -54,15 +53,13 @@ class DeviceRegistry {
     // exactly the old entries and this change, or nothing is written. False, after a report,
     // with every file as it was.
     static bool Change(const QString& device_name, const std::optional<QString>& file_name,
-                       const MessageReporter& report,
-                       const std::optional<Companion>& along = std::nullopt,
-                       const QString& conf_path = QStringLiteral("Dev.conf"));
+                       const MessageReporter& report, const std::optional<Companion>& along,
+                       const QString& conf_path);
 
     // Finds the journal of a save that was killed part-way, puts the files it names back as they
     // were before that save, removes its scratch files and reports it, once. Nothing while another
     // running program holds the lock: its save is still going on.
-    static void Recover(const MessageReporter& report,
-                        const QString& conf_path = QStringLiteral("Dev.conf"));
+    static void Recover(const MessageReporter& report, const QString& conf_path);
 
     // Called after each step of Change with the step's number (1 to 7), so that a test can stop
     // the process there; null otherwise.

@@ -18,8 +18,8 @@ UserMessage Remove_Failure_Message(const QString& path, const QString& reason) {
 
 } // namespace
 
-QString DeviceRemoval::Removable_File(const QString& device_name, const QString& conf_path) {
-    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read(conf_path);
+QString DeviceRemoval::Removable_File(const QString& device_name, const Workspace& workspace) {
+    const QList<DeviceRegistry::Device> devices = DeviceRegistry::Read(workspace.Registry_Path());
     const auto device = std::find_if(devices.begin(), devices.end(),
                                      [&](const auto& d) { return d.Name == device_name; });
     if (device == devices.end() || device->File_Name.isEmpty())
@@ -27,10 +27,8 @@ QString DeviceRemoval::Removable_File(const QString& device_name, const QString&
     const bool shared = std::any_of(devices.begin(), devices.end(), [&](const auto& d) {
         return d.Name != device_name && d.File_Name == device->File_Name;
     });
-    // Where the decoder reads it: "Device/" and the registry value, beside Dev.conf.
-    const QDir folder(QFileInfo(conf_path).dir().filePath(QStringLiteral("Device")));
-    const QString path = folder.filePath(device->File_Name);
-    const QString inside = QDir::cleanPath(folder.absolutePath()) + u'/';
+    const QString path = workspace.Template_Path(device->File_Name);
+    const QString inside = QDir::cleanPath(QDir(workspace.Template_Folder()).absolutePath()) + u'/';
     const QFileInfo file(path);
     if (shared || !file.isFile() || !QDir::cleanPath(file.absoluteFilePath()).startsWith(inside))
         return {};
@@ -38,8 +36,8 @@ QString DeviceRemoval::Removable_File(const QString& device_name, const QString&
 }
 
 bool DeviceRemoval::Remove(const QString& device_name, bool with_file,
-                           const MessageReporter& report, const QString& conf_path) {
-    const QString file = with_file ? Removable_File(device_name, conf_path) : QString();
+                           const MessageReporter& report, const Workspace& workspace) {
+    const QString file = with_file ? Removable_File(device_name, workspace) : QString();
     // Moved aside under a hidden name of its own in its folder, it goes back with one rename.
     const QString aside =
         file.isEmpty() ? QString() : SafeFile::Name_Beside(file, QStringLiteral("removed"));
@@ -50,8 +48,9 @@ bool DeviceRemoval::Remove(const QString& device_name, bool with_file,
             return false;
         }
     }
-    // The key goes under the registry's lock, with every other line of Dev.conf kept.
-    if (DeviceRegistry::Change(device_name, std::nullopt, report, std::nullopt, conf_path)) {
+    // The key goes under the registry's lock, with every other line of the registry kept.
+    if (DeviceRegistry::Change(device_name, std::nullopt, report, std::nullopt,
+                               workspace.Registry_Path())) {
         if (!file.isEmpty())
             QFile::remove(aside);
         return true;

@@ -5,14 +5,14 @@
 
 #include <QFileInfo>
 
-TemplateChoice::TemplateChoice(const QString& device, const QString& path, const QString& load_from)
-    : Device(device), Path(path), Load_From(load_from),
+TemplateChoice::TemplateChoice(const QString& device, const QString& name, const QString& load_from)
+    : Device(device), Name(name), Load_From(load_from),
       Loaded(DeviceTemplateFile::Load(load_from, &Load_Failure)) {}
 
-TemplateChoice TemplateChoice::For_Device(const QDir& workdir, const QString& device_name,
+TemplateChoice TemplateChoice::For_Device(const Workspace& workspace, const QString& device_name,
                                           const QString& file_name) {
-    const QString path = QStringLiteral("Device/") + file_name;
-    return TemplateChoice(device_name, path, workdir.filePath(path));
+    return TemplateChoice(device_name, Workspace::Template_Name(file_name),
+                          workspace.Template_Path(file_name));
 }
 
 TemplateChoice TemplateChoice::For_File(const QString& path) {
@@ -20,11 +20,11 @@ TemplateChoice TemplateChoice::For_File(const QString& path) {
 }
 
 PacketConversion::Decode_Function TemplateChoice::Decoding(const MessageReporter& reporter) const {
-    const PacketDecoder decoder(Path, reporter);
+    const PacketDecoder decoder(Name, reporter);
     return [this, decoder, reporter](const QString& hex, DecodedPacket& packet) {
         if (Loaded)
             return decoder.Parse_Packet(*Loaded, hex, packet);
-        reporter(DecoderMessages::Load_Failure(Load_Failure, Path));
+        reporter(DecoderMessages::Load_Failure(Load_Failure, Name));
         packet.clear();
     };
 }

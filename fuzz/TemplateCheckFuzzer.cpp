@@ -7,6 +7,7 @@
 #include "JsonRecord.h"
 #include "PacketDecoder.h"
 #include "TemplateLinter.h"
+#include "Workspace.h"
 
 #include <QByteArray>
 
@@ -37,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QString packet = QString::fromLatin1(document.left(40).toHex());
     const DecodedPacket decoded =
-        PacketDecoder(QStringLiteral("Device/fuzz.json"), [](const UserMessage&) {
-        }).Parse_Packet(file, packet);
+        PacketDecoder(Workspace().Template_Path(QStringLiteral("fuzz.json")),
+                      [](const UserMessage&) {})
+            .Parse_Packet(file, packet);
     for (const DecodedField& field : decoded)
         Require(!field.Is_In_Packet() || 2 * (qint64(field.Offset) + field.Size) <= packet.size(),
                 "a field's bytes lie inside the packet");

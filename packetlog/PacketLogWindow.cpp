@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -26,8 +25,9 @@
 #include <QTableView>
 #include <QToolBar>
 
-PacketLogWindow::PacketLogWindow(const QString& device_name, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), Device(device_name) {
+PacketLogWindow::PacketLogWindow(const QString& device_name, const Workspace& workspace,
+                                 QWidget* parent)
+    : QMainWindow(parent, Qt::Window), Device(device_name), Files(workspace) {
     setWindowTitle(QStringLiteral("Журнал пакетов «%1»").arg(Device));
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
@@ -138,7 +138,7 @@ void PacketLogWindow::Build_Status_Bar() {
 }
 
 void PacketLogWindow::Start_Log(bool timed) {
-    Choice = PacketRowMaker::Choose(QDir::current(), Device);
+    Choice = PacketRowMaker::Choose(Files, Device);
     const PacketRowMaker maker(Choice);
     Model.Reset(maker.Header(), timed);
     Chart->Offer_Columns();

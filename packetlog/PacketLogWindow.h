@@ -3,6 +3,7 @@
 #include "PacketLogModel.h"
 #include "SerialLineSource.h"
 #include "ShownResult.h"
+#include "Workspace.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -29,7 +30,9 @@ class PacketLogWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit PacketLogWindow(const QString& device_name, QWidget* parent = nullptr);
+    // The device's template is read from `workspace` whenever a log starts.
+    PacketLogWindow(const QString& device_name, const Workspace& workspace,
+                    QWidget* parent = nullptr);
     ~PacketLogWindow() override;
 
     const QString& Device_Name() const { return Device; }
@@ -60,6 +63,7 @@ class PacketLogWindow : public QMainWindow {
     void Update_Count();
 
     QString Device;
+    Workspace Files;
     std::shared_ptr<const TemplateChoice> Choice; // the template the rows were decoded with
     QString Source_Name;      // the file or port, as the CSV's file cell names it
     QString Template_Problem; // why the template decodes nothing, or empty

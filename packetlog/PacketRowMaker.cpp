@@ -18,16 +18,15 @@ PacketRowMaker::PacketRowMaker(std::shared_ptr<const TemplateChoice> choice)
     }
 }
 
-std::shared_ptr<const TemplateChoice> PacketRowMaker::Choose(const QDir& workdir,
+std::shared_ptr<const TemplateChoice> PacketRowMaker::Choose(const Workspace& workspace,
                                                              const QString& device_name) {
     QString file_name;
-    for (const DeviceRegistry::Device& device :
-         DeviceRegistry::Read(workdir.filePath(QStringLiteral("Dev.conf")))) {
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read(workspace.Registry_Path())) {
         if (device.Name == device_name)
             file_name = device.File_Name;
     }
     return std::make_shared<const TemplateChoice>(
-        TemplateChoice::For_Device(workdir, device_name, file_name));
+        TemplateChoice::For_Device(workspace, device_name, file_name));
 }
 
 QByteArray PacketRowMaker::Header() const {

@@ -5,7 +5,6 @@
 #include "TemplateChoice.h"
 
 #include <QByteArray>
-#include <QDir>
 #include <QString>
 
 #include <memory>
@@ -19,8 +18,8 @@ class PacketRowMaker {
   public:
     explicit PacketRowMaker(std::shared_ptr<const TemplateChoice> choice);
 
-    // The template of a registered device in the work directory, read now.
-    static std::shared_ptr<const TemplateChoice> Choose(const QDir& workdir,
+    // The template of a device registered in the workspace, read now.
+    static std::shared_ptr<const TemplateChoice> Choose(const Workspace& workspace,
                                                         const QString& device_name);
 
     QByteArray Header() const;

@@ -1,6 +1,7 @@
 // One press on "Конвертировать" with the Telemetry packet, from the press to the filled output
 // pane, offscreen. The template file is read anew at every conversion, as in the program.
 #include "MainWindow.h"
+#include "Workspace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,14 +49,17 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // The window reads the remembered device from the user's settings: a test location instead.
     QStandardPaths::setTestModeEnabled(true);
+    // The window's workspace is the current directory.
     QTemporaryDir work_dir;
+    const Workspace files;
     if (!work_dir.isValid() || !QDir::setCurrent(work_dir.path()) ||
-        !QDir().mkdir(QStringLiteral("Device")))
+        !QDir().mkdir(files.Template_Folder()))
         return 1;
-    if (!QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), QStringLiteral("Device/sensor1.json")))
+    if (!QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE),
+                     files.Template_Path(QStringLiteral("sensor1.json"))))
         return 1;
     {
-        QSettings settings(QStringLiteral("Dev.conf"), QSettings::IniFormat);
+        QSettings settings(files.Registry_Path(), QSettings::IniFormat);
         settings.setValue(QStringLiteral("Dev/Sensor-1"), QStringLiteral("sensor1.json"));
     }
     // The one diagnostic line per conversion goes to the terminal otherwise; measure it with

@@ -1,5 +1,7 @@
 #include "SamplePackets.h"
 
+#include "Workspace.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,10 +26,11 @@ const QByteArray Meaning_Template = R"({"packet_data": [
 } // namespace
 
 bool Write_Workspace(const QString& dir, bool meanings) {
-    if (!QDir(dir).mkpath(QStringLiteral("Device")))
+    const Workspace files(dir);
+    if (!QDir().mkpath(files.Template_Folder()))
         return false;
-    QFile conf(dir + QStringLiteral("/Dev.conf"));
-    const QString json = dir + QStringLiteral("/Device/sensor1.json");
+    QFile conf(files.Registry_Path());
+    const QString json = files.Template_Path(QStringLiteral("sensor1.json"));
     QFile::remove(json);
     QFile keyed(json);
     return conf.open(QIODevice::WriteOnly) && conf.write("[Dev]\nSensor-1=sensor1.json\n") > 0 &&

@@ -5,6 +5,7 @@
 #include "DeviceTemplateFile.h"
 #include "PacketDecoder.h"
 #include "ResultRenderer.h"
+#include "Workspace.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,23 +30,21 @@ bool Is_Telemetry(const DecodedPacket& packet) {
 
 void Decode_Reading_File(benchmark::State& state) {
     QTemporaryDir dir;
-    const QString start = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    QDir().mkdir(QStringLiteral("Device"));
-    if (!QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), QStringLiteral("Device/sensor1.json"))) {
+    const Workspace files(dir.path());
+    const QString path = files.Template_Path(QStringLiteral("sensor1.json"));
+    if (!QDir().mkdir(files.Template_Folder()) ||
+        !QFile::copy(QStringLiteral(KIVO_SENSOR_TEMPLATE), path)) {
         state.SkipWithError("cannot write the template file");
         return;
     }
     for (auto _ : state) {
-        const DecodedPacket packet =
-            PacketDecoder(QStringLiteral("Device/sensor1.json")).Parse_Packet(Telemetry);
+        const DecodedPacket packet = PacketDecoder(path).Parse_Packet(Telemetry);
         if (!Is_Telemetry(packet)) {
             state.SkipWithError("wrong decoding");
             break;
         }
         benchmark::DoNotOptimize(packet.constData());
     }
-    QDir::setCurrent(start);
 }
 BENCHMARK(Decode_Reading_File);
 

@@ -10,6 +10,7 @@
 #include "PacketRowMaker.h"
 #include "SamplePackets.h"
 #include "SerialLineSource.h"
+#include "Workspace.h"
 
 #include <benchmark/benchmark.h>
 
@@ -42,7 +43,7 @@ const QString& Log_Path() {
 void BM_Packet_Log_Open(benchmark::State& state) {
     if (Log_Path().isEmpty())
         return state.SkipWithError("cannot write the packet log");
-    const QDir workdir = QFileInfo(Log_Path()).dir();
+    const Workspace workdir(QFileInfo(Log_Path()).path());
     qint64 bytes = 0, rows = 0, longest_stall = 0;
     for (auto _ : state) {
         PacketLogModel model;
@@ -109,7 +110,8 @@ void BM_Serial_Lines(benchmark::State& state) {
         if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
             return state.SkipWithError("no pseudo-terminal");
         PacketLogModel model;
-        PacketRowMaker maker(PacketRowMaker::Choose(QDir(dir.path()), QStringLiteral("Sensor-1")));
+        PacketRowMaker maker(
+            PacketRowMaker::Choose(Workspace(dir.path()), QStringLiteral("Sensor-1")));
         model.Reset(maker.Header(), true);
         SerialLineSource source;
         QObject::connect(&source, &SerialLineSource::Pastes_Arrived,

@@ -58,22 +58,26 @@ class TestLaunchOptions : public QObject {
         QTemporaryDir home;
         const QString sample = KIVO_EXAMPLES_DIR "/workspace",
                       workspace = home.filePath("share/ws");
+        const Workspace copy(workspace), installed(sample);
         QCOMPARE(UserWorkspace::Prepare(workspace, home.filePath("none")),
                  "the sample workspace is not installed: " + home.filePath("none") + " is missing");
-        QVERIFY(QDir().mkpath(home.filePath("share/.workspace-left/Device")));
+        QVERIFY(QDir().mkpath(Workspace(home.filePath("share/.workspace-left")).Template_Folder()));
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
-        for (const char* file : {"/Dev.conf", "/Device/sensor1.json", "/Device/thermometer.json"})
-            QCOMPARE(TestWorkspace::Read(workspace + file), TestWorkspace::Read(sample + file));
+        QCOMPARE(TestWorkspace::Read(copy.Registry_Path()),
+                 TestWorkspace::Read(installed.Registry_Path()));
+        for (const char* file : {"sensor1.json", "thermometer.json"})
+            QCOMPARE(TestWorkspace::Read(copy.Template_Path(file)),
+                     TestWorkspace::Read(installed.Template_Path(file)));
         QCOMPARE(QDir(home.filePath("share"))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"ws"});
-        QVERIFY(TestWorkspace::Write(workspace + "/Dev.conf", "[Dev]\nMine=mine.json\n"));
-        QVERIFY(QFile::remove(workspace + "/Device/beacon.json"));
+        QVERIFY(TestWorkspace::Write(copy.Registry_Path(), "[Dev]\nMine=mine.json\n"));
+        QVERIFY(QFile::remove(copy.Template_Path("beacon.json")));
         QCOMPARE(UserWorkspace::Prepare(workspace, sample), QString());
-        QCOMPARE(TestWorkspace::Read(workspace + "/Dev.conf"), "[Dev]\nMine=mine.json\n");
-        QVERIFY(!QFile::exists(workspace + "/Device/beacon.json"));
-        QCOMPARE(UserWorkspace::Prepare(workspace + "/Dev.conf", sample),
-                 workspace + "/Dev.conf is in the way of the workspace: it is not a folder");
+        QCOMPARE(TestWorkspace::Read(copy.Registry_Path()), "[Dev]\nMine=mine.json\n");
+        QVERIFY(!QFile::exists(copy.Template_Path("beacon.json")));
+        QCOMPARE(UserWorkspace::Prepare(copy.Registry_Path(), sample),
+                 copy.Registry_Path() + " is in the way of the workspace: it is not a folder");
         // A link to nowhere is in the way too; the system's reason follows the first line.
         QVERIFY(QFile::link(home.filePath("nowhere"), home.filePath("dangling")));
         QCOMPARE(UserWorkspace::Prepare(home.filePath("dangling"), sample),

@@ -82,7 +82,7 @@ class TestMainWindow : public QObject {
     void init() {
         QFile::remove(RememberedDevice::Settings_Path());
         Work_Dir.emplace(TestWorkspace::Sample);
-        QVERIFY(TestWorkspace::Write("Device/clock.json", Clock_Json));
+        QVERIFY(TestWorkspace::Write(Here.Template_Path("clock.json"), Clock_Json));
         TestWorkspace::Register("Часы", "clock.json");
         TestWorkspace::Register("Ghost", "ghost.json");
     }
@@ -236,7 +236,7 @@ class TestMainWindow : public QObject {
 
     // With no registry the list is empty and the empty device name names no file.
     void no_registry() {
-        QVERIFY(QFile::remove("Dev.conf"));
+        QVERIFY(QFile::remove(Here.Registry_Path()));
         ModalBoxes answerer;
         MainWindow window;
         QCOMPARE(window.Combo_Device->count(), 0);
@@ -261,13 +261,13 @@ class TestMainWindow : public QObject {
     }
     void start_up_messages() {
         const QString tag = QTest::currentDataTag(), box = Row(1)[0];
-        const QByteArray registry = TestWorkspace::Read("Dev.conf");
+        const QByteArray registry = TestWorkspace::Read(Here.Registry_Path());
         const int devices = int(TestWorkspace::Registry().split('|').size());
-        QFile file("Dev.conf");
+        QFile file(Here.Registry_Path());
         if (tag == "killed save")
             QVERIFY(TestWorkspace::Save_Killed_At(5, "Новый", "sensor1.json", "{}"));
         else if (tag == "FIFO")
-            QVERIFY(file.remove() && ::mkfifo("Dev.conf", 0600) == 0);
+            QVERIFY(file.remove() && ::mkfifo(QFile::encodeName(file.fileName()), 0600) == 0);
         else
             QVERIFY(file.open(QIODevice::ReadWrite) && file.resize((qint64(64) << 20) + 1));
         file.close();
@@ -277,14 +277,14 @@ class TestMainWindow : public QObject {
             QCOMPARE(answerer.Shown, tag == "killed save" ? shown : QStringList{box});
             QCOMPARE(window.Combo_Device->count(), tag == "killed save" ? devices : 0);
         }
-        QVERIFY(tag != "killed save" || TestWorkspace::Read("Dev.conf") == registry);
+        QVERIFY(tag != "killed save" || TestWorkspace::Read(Here.Registry_Path()) == registry);
     }
 
     // The device the user picked comes back after a restart and after a constructor visit, in
     // this workspace only, and never goes into Dev.conf; a device no longer registered does not.
     // The list keeps its size; its popup shows the longest name whole, its tooltip the current one.
     void remembered_device() {
-        const QByteArray registered = TestWorkspace::Read("Dev.conf");
+        const QByteArray registered = TestWorkspace::Read(Here.Registry_Path());
         {
             MainWindow window;
             QCOMPARE(window.Combo_Device->currentText(), "Ghost");
@@ -307,15 +307,15 @@ class TestMainWindow : public QObject {
         QVERIFY(window.Builder_Window != nullptr);
         window.Builder_Window->close();
         QCOMPARE(list->currentText(), "Термометр");
-        QCOMPARE(TestWorkspace::Read("Dev.conf"), registered);
+        QCOMPARE(TestWorkspace::Read(Here.Registry_Path()), registered);
         QVERIFY(QFile::exists(RememberedDevice::Settings_Path()));
 
         QTemporaryDir other;
         QVERIFY(QDir::setCurrent(other.path()));
-        QVERIFY(QFile::copy(Work_Dir->Path() + "/Dev.conf", "Dev.conf"));
+        QVERIFY(QFile::copy(Workspace(Work_Dir->Path()).Registry_Path(), Here.Registry_Path()));
         QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
         QVERIFY(QDir::setCurrent(Work_Dir->Path()));
-        QSettings("Dev.conf", QSettings::IniFormat).remove("Dev/Термометр");
+        QSettings(Here.Registry_Path(), QSettings::IniFormat).remove("Dev/Термометр");
         QCOMPARE(MainWindow().Combo_Device->currentText(), "Ghost");
     }
 
@@ -367,7 +367,7 @@ class TestMainWindow : public QObject {
             TestWorkspace::Register("Out", "../out.json");
             QVERIFY(TestWorkspace::Write("out.json", "{}"));
         }
-        const QByteArray registry = TestWorkspace::Read("Dev.conf");
+        const QByteArray registry = TestWorkspace::Read(Here.Registry_Path());
         ModalBoxes answerer(QString(c[1]).remove(u'+'));
         answerer.Tick = c[1].endsWith(u'+');
         MainWindow window;
@@ -408,11 +408,12 @@ class TestMainWindow : public QObject {
             listed << window.Combo_Device->itemText(i);
         listed.sort();
         QCOMPARE(listed, expected);
-        for (const QString& file : QDir("Device").entryList(QDir::Files | QDir::Hidden))
+        for (const QString& file :
+             QDir(Here.Template_Folder()).entryList(QDir::Files | QDir::Hidden))
             files << file.chopped(5);
         QCOMPARE(files.join(u','), c[4]);
         if (left.contains(c[0]))
-            QCOMPARE(TestWorkspace::Read("Dev.conf"), registry);
+            QCOMPARE(TestWorkspace::Read(Here.Registry_Path()), registry);
     }
 
     // Ctrl+E, or the device list's menu, opens the current device's template in the constructor,
@@ -429,7 +430,7 @@ class TestMainWindow : public QObject {
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         window.Combo_Device->setCurrentText(device);
-        const QByteArray before = TestWorkspace::Read("Device/" + file + ".json");
+        const QByteArray before = TestWorkspace::Read(Here.Template_Path(file + ".json"));
         if (cells[1] == "menu") {
             QTimer::singleShot(0, [&] {
                 auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -454,7 +455,7 @@ class TestMainWindow : public QObject {
         QCOMPARE(builder.Names(), device + '|' + file);
         builder.Press("Сохранить");
         QCOMPARE(answerer.Shown, QStringList{"I|Готово|JSON файл сохранен!"});
-        QCOMPARE(TestWorkspace::Read("Device/" + file + ".json"), before);
+        QCOMPARE(TestWorkspace::Read(Here.Template_Path(file + ".json")), before);
     }
 };
 

@@ -31,7 +31,7 @@ const char* const Csv_Template =
     "'name': 'Время'}, {'num_byte': 5, 'size': 1, 'name': 'Ф', 'bitmap': [{'num_bit': 0, "
     "'size': 2, 'name': 'b,c'}]}, {'num_byte': 5, 'size': 1, 'name': 'A'}]}]}";
 const QString Device = u"Датчик-1"_qs;
-const QString Path = u"Device/rich.json"_qs;
+const QString Path = Here.Template_Path(u"rich.json"_qs);
 
 // The exit status (-1 after a crash), standard output and standard error.
 using Run_Result = std::tuple<int, QByteArray, QByteArray>;
@@ -61,12 +61,12 @@ class TestDecodeCommand : public QObject {
         QLoggingCategory::setFilterRules(u"kivo.conversion.debug=false"_qs); // as kivo-decode
         Work_Dir.emplace();
         QVERIFY(TestWorkspace::Write(Path, Rich_Template));
-        QVERIFY(TestWorkspace::Write(u"Dev.conf"_qs,
+        QVERIFY(TestWorkspace::Write(Here.Registry_Path(),
                                      "[Dev]\nДатчик-1=rich.json\nGone=gone.json\n"
                                      "Fifo=fifo.json\nZero=zero.json\nBig=big.json\n"));
-        QFile big(u"Device/big.json"_qs);
-        QVERIFY(::mkfifo("Device/fifo.json", 0600) == 0 &&
-                QFile::link(u"/dev/zero"_qs, u"Device/zero.json"_qs) &&
+        QFile big(Here.Template_Path(u"big.json"_qs));
+        QVERIFY(::mkfifo(QFile::encodeName(Here.Template_Path(u"fifo.json"_qs)), 0600) == 0 &&
+                QFile::link(u"/dev/zero"_qs, Here.Template_Path(u"zero.json"_qs)) &&
                 big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
     }
 
@@ -138,9 +138,10 @@ class TestDecodeCommand : public QObject {
     // The one registered device needs no -d, wherever the workspace is: -C, or the window's own
     // folder under the user's data location.
     void chooses_the_only_device() {
-        QVERIFY(QDir().mkpath(u"one/Device"_qs) &&
-                TestWorkspace::Write(u"one/Dev.conf"_qs, "[Dev]\nДатчик-1=rich.json\n") &&
-                TestWorkspace::Write(u"one/"_qs + Path, Rich_Template));
+        const Workspace one(u"one"_qs);
+        QVERIFY(QDir().mkpath(one.Template_Folder()) &&
+                TestWorkspace::Write(one.Registry_Path(), "[Dev]\nДатчик-1=rich.json\n") &&
+                TestWorkspace::Write(one.Template_Path(u"rich.json"_qs), Rich_Template));
         const Run_Result expected = Run({"-d", Device, "7F01"});
         QCOMPARE(std::get<0>(expected), 0);
         QCOMPARE(Run({"-C", "one", "7F01"}), expected);
@@ -266,7 +267,8 @@ class TestDecodeCommand : public QObject {
     // without its unit, the unit and the label; CSV heads a field by its unit and holds plain
     // numbers, labels and ISO dates, as a data-frame reader types them.
     void meanings_in_records() {
-        QVERIFY(QFile::copy(KIVO_EXAMPLES_DIR "/workspace/Device/thermo21.json", "m.json"));
+        QVERIFY(QFile::copy(
+            Workspace(KIVO_EXAMPLES_DIR "/workspace").Template_Path("thermo21.json"), "m.json"));
         const QStringList pastes{u"212EFB409C0500F15365"_qs, u"2118FC010000FFFFFFFF"_qs};
         const QByteArray json = std::get<1>(Run(QStringList{"--json", "-t", "m.json"} + pastes));
         QStringList seen;
@@ -334,7 +336,8 @@ class TestDecodeCommand : public QObject {
     void bounded_inputs() {
         const QStringList c = Row(4);
         if (QTest::currentDataTag() == QByteArray("FIFO Dev.conf"))
-            QVERIFY(QFile::remove(u"Dev.conf"_qs) && ::mkfifo("Dev.conf", 0600) == 0);
+            QVERIFY(QFile::remove(Here.Registry_Path()) &&
+                    ::mkfifo(QFile::encodeName(Here.Registry_Path()), 0600) == 0);
         const auto [status, out, err] = Run(c[0].split(u','));
         QCOMPARE(status, c[1].toInt());
         QCOMPARE(QString::fromUtf8(err), QString(c[2]).replace(u"\\n"_qs, u"\n"_qs));
@@ -345,13 +348,13 @@ class TestDecodeCommand : public QObject {
 
     // A save killed part-way is undone by the next run, which says so once on standard error.
     void recovers_a_killed_save() {
-        const QByteArray registry = TestWorkspace::Read(u"Dev.conf"_qs);
+        const QByteArray registry = TestWorkspace::Read(Here.Registry_Path());
         QVERIFY(TestWorkspace::Save_Killed_At(4, u"Новый"_qs, u"rich.json"_qs, "{}"));
         QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})),
                  "kivo-decode: Сохранение было прервано: файлы Device/rich.json, Dev.conf "
                  "возвращены в прежнее состояние.\n");
         QCOMPARE(std::get<2>(Run({"-d", Device, "7F01"})), QByteArray()); // once
-        QCOMPARE(TestWorkspace::Read(u"Dev.conf"_qs), registry);
+        QCOMPARE(TestWorkspace::Read(Here.Registry_Path()), registry);
         QCOMPARE(TestWorkspace::Read(Path), Rich_Template);
     }
 

@@ -25,7 +25,7 @@ template <typename Widget> QList<Widget*> Controls(QDialog* dialog) {
 
 QJsonObject Template(int index) {
     return QJsonDocument::fromJson(
-               TestWorkspace::Read(u"Device/a.json"_qs))[u"packet_data"_qs][index]
+               TestWorkspace::Read(Here.Template_Path(u"a.json"_qs)))[u"packet_data"_qs][index]
         .toObject();
 }
 
@@ -112,7 +112,7 @@ class TestPacketBuilder : public QObject {
             "Тип пакета «A,B», код: «x»\nПоле «Time», размер: «4 байта»\nБит «», номер бита: "
             "«0x»\nСохранить?";
         QCOMPARE(D->Save("S", "a"), QStringList{question});
-        QCOMPARE(TestWorkspace::Read("Device/a.json"), "(missing)");
+        QCOMPARE(TestWorkspace::Read(Here.Template_Path("a.json")), "(missing)");
         QCOMPARE(TestWorkspace::Registry(), QString());
     }
 
@@ -121,7 +121,7 @@ class TestPacketBuilder : public QObject {
         D->Add_Type("1");
         QCOMPARE(D->Save("S", "a.json"), Saved);
         QCOMPARE(TestWorkspace::Registry(), u"S=a.json"_qs);
-        QCOMPARE(QDir("Device").entryList(QDir::Files), QStringList{"a.json"});
+        QCOMPARE(QDir(Here.Template_Folder()).entryList(QDir::Files), QStringList{"a.json"});
         QCOMPARE(D->Save("S", ".json"),
                  QStringList{"C|Ошибка|Незавние устройтсва или файла пустое."});
     }
@@ -158,7 +158,7 @@ class TestPacketBuilder : public QObject {
         QCOMPARE(asked.last(), Saved.last());
         QCOMPARE(asked.size(), c[4] == u"|" ? 1 : 2);
         QCOMPARE(Template(0), QJsonDocument::fromJson(c[3].toUtf8()).object());
-        const QByteArray file = TestWorkspace::Read("Device/a.json");
+        const QByteArray file = TestWorkspace::Read(Here.Template_Path("a.json"));
         QCOMPARE(file, QJsonDocument::fromJson(file).toJson(QJsonDocument::Indented));
     }
 
@@ -254,10 +254,11 @@ class TestPacketBuilder : public QObject {
                   "При сохранении изменится:\n" +
                   box;
         json = json.startsWith('!') ? json.sliced(1) : R"({"packet_data": [)" + json + "]}";
+        const QString path = Here.Template_Path("t.json");
         if (json == "FIFO")
-            QVERIFY(::mkfifo("Device/t.json", 0600) == 0);
+            QVERIFY(::mkfifo(QFile::encodeName(path), 0600) == 0);
         else
-            QVERIFY(json.isEmpty() || TestWorkspace::Write("Device/t.json", json));
+            QVERIFY(json.isEmpty() || TestWorkspace::Write(path, json));
         {
             ModalBoxes boxes;
             QCOMPARE(Builder->Open_Device_Template("D", "t.json"), !fails);
@@ -282,12 +283,14 @@ class TestPacketBuilder : public QObject {
         const QString answer = cells[0];
         for (const QString& device : cells[1].split(u','))
             TestWorkspace::Register(device, "a.json");
-        QVERIFY(QFile::copy(KIVO_EXAMPLES_DIR "/workspace/Device/sensor1.json", "Device/a.json"));
+        const QString path = Here.Template_Path("a.json");
+        QVERIFY(QFile::copy(Workspace(KIVO_EXAMPLES_DIR "/workspace").Template_Path("sensor1.json"),
+                            path));
         D->Set_Names("typed", "x");
         if (!answer.isEmpty())
             D->Add_Type("9");
         QVERIFY(QTest::qWaitForWindowActive(Builder.get()));
-        ModalBoxes boxes(answer, QDir("Device").absoluteFilePath("a.json"));
+        ModalBoxes boxes(answer, QFileInfo(path).absoluteFilePath());
         QTest::keyClick(D->Tree, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(boxes.Shown.join(u'\n'),
                  u"Device|Шаблоны (*.json)"_qs +

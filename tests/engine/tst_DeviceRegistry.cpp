@@ -29,7 +29,7 @@ Entries Settings_Entries(const QByteArray& content, const QString& name) {
 // Dev.conf as the program reads it.
 Entries Read_Entries() {
     Entries entries;
-    for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read(Here.Registry_Path()))
         entries.insert(device.Name, device.File_Name);
     return entries;
 }
@@ -80,12 +80,13 @@ class TestDeviceRegistry : public QObject {
         const QByteArray before = Unescaped(c[0]), after = Unescaped(c[3]);
         const std::optional<QString> file_name =
             c[2] == "none" ? std::nullopt : std::optional<QString>(c[2]);
-        QVERIFY(c[0] == "none" || TestWorkspace::Write("Dev.conf", before));
+        QVERIFY(c[0] == "none" || TestWorkspace::Write(Here.Registry_Path(), before));
         QStringList shown;
-        QVERIFY(DeviceRegistry::Change(c[1], file_name,
-                                       [&](const UserMessage& m) { shown << m.Text; }));
+        QVERIFY(DeviceRegistry::Change(
+            c[1], file_name, [&](const UserMessage& m) { shown << m.Text; }, std::nullopt,
+            Here.Registry_Path()));
         QCOMPARE(shown, QStringList());
-        QCOMPARE(TestWorkspace::Read("Dev.conf"), after);
+        QCOMPARE(TestWorkspace::Read(Here.Registry_Path()), after);
         Entries expected = Settings_Entries(c[0] == "none" ? "" : before, "before.conf");
         if (file_name)
             expected.insert(c[1], *file_name);
@@ -111,28 +112,28 @@ class TestDeviceRegistry : public QObject {
         QFETCH(QByteArray, old);
         const QByteArray registry = "; mine\n[Dev]\nOld=t.json\n";
         const QStringList device_files = old.isNull() ? QStringList() : QStringList{"t.json"};
+        const QString conf = Here.Registry_Path(), file = Here.Template_Path("t.json");
         for (int step = 1; step <= 7; ++step) {
-            QVERIFY(TestWorkspace::Write("Dev.conf", registry));
-            QVERIFY(old.isNull() || TestWorkspace::Write("Device/t.json", old));
+            QVERIFY(TestWorkspace::Write(conf, registry));
+            QVERIFY(old.isNull() || TestWorkspace::Write(file, old));
             QVERIFY(TestWorkspace::Save_Killed_At(step, "New", "t.json", "new template"));
             QVERIFY(TestWorkspace::Write(".kivo-new-0", "as if killed while writing the journal"));
             QStringList shown;
             const auto record = [&](const UserMessage& m) { shown << m.Title + '|' + m.Text; };
-            DeviceRegistry::Recover(record);
-            DeviceRegistry::Recover(record);
+            DeviceRegistry::Recover(record, conf);
+            DeviceRegistry::Recover(record, conf);
             const bool undone = step <= 5, said = step >= 2 && undone;
             QCOMPARE(shown, said ? QStringList{"Восстановление|Сохранение было прервано: файлы "
                                                "Device/t.json, Dev.conf возвращены в прежнее "
                                                "состояние."}
                                  : QStringList());
-            QCOMPARE(TestWorkspace::Read("Dev.conf"),
-                     undone ? registry : registry + "New=t.json\n");
-            QCOMPARE(TestWorkspace::Read("Device/t.json"),
+            QCOMPARE(TestWorkspace::Read(conf), undone ? registry : registry + "New=t.json\n");
+            QCOMPARE(TestWorkspace::Read(file),
                      undone ? (old.isNull() ? "(missing)" : old) : "new template");
             QCOMPARE(TestWorkspace::Entries("."), QStringList({"Dev.conf", "Device"}));
-            QCOMPARE(TestWorkspace::Entries("Device"),
+            QCOMPARE(TestWorkspace::Entries(Here.Template_Folder()),
                      undone ? device_files : QStringList{"t.json"});
-            QFile::remove("Device/t.json");
+            QFile::remove(file);
         }
     }
 
@@ -147,7 +148,7 @@ class TestDeviceRegistry : public QObject {
             "esc=a\\x41g\\101\\q\\\n\nnext=1 ;c\n\\x=slash\nquoted=\"a\"  b \"c\" \n"
             "tab=\ta\t\ncont=a\\\r\nb\n  %U0414=d\n;comment=no\nno equals\n[%General]\nk=v\n"
             "[Dev%2Fsub]\nk=sub\n[Dev]\nat=again\nutf=Датчик\n";
-        QVERIFY(TestWorkspace::Write("Dev.conf", registry));
+        QVERIFY(TestWorkspace::Write(Here.Registry_Path(), registry));
         QCOMPARE(Read_Entries(), Settings_Entries(registry, "copy.conf"));
         QCOMPARE(Read_Entries().size(), 20);
     }
@@ -160,16 +161,16 @@ class TestDeviceRegistry : public QObject {
     }
     void unreadable() {
         const QString tag = QTest::currentDataTag(), reason = Row(1)[0];
-        QFile big("Dev.conf");
-        QVERIFY(tag != "FIFO" || ::mkfifo("Dev.conf", 0600) == 0);
-        QVERIFY(tag != "/dev/zero" || QFile::link("/dev/zero", "Dev.conf"));
+        const QString conf = Here.Registry_Path();
+        QFile big(conf);
+        QVERIFY(tag != "FIFO" || ::mkfifo(QFile::encodeName(conf), 0600) == 0);
+        QVERIFY(tag != "/dev/zero" || QFile::link("/dev/zero", conf));
         QVERIFY(!tag.startsWith("64") ||
                 (big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1)));
         big.close();
         QStringList shown;
-        QCOMPARE(
-            DeviceRegistry::Read("Dev.conf", [&](const UserMessage& m) { shown << m.Text; }).size(),
-            0);
+        QCOMPARE(DeviceRegistry::Read(conf, [&](const UserMessage& m) { shown << m.Text; }).size(),
+                 0);
         QCOMPARE(shown, reason.isEmpty()
                             ? QStringList()
                             : QStringList{"Не удалось открыть файлDev.conf\n" + reason});

@@ -6,6 +6,7 @@
 #include "ResultRenderer.h"
 #include "TestTable.h"
 #include "Utf8Writer.h"
+#include "Workspace.h"
 
 #include <QDir>
 #include <QFile>
@@ -253,11 +254,12 @@ class TestPacketDecoder : public QObject {
     Q_OBJECT
 
     QTemporaryDir Work_Dir;
+    const Workspace Here; // Work_Dir, the current directory while the tests run
     QList<UserMessage> Messages;
     const MessageReporter Recorder = [this](const UserMessage& m) { Messages.append(m); };
 
     void Write(const QString& file_name, const QByteArray& json) {
-        QFile file(u"Device/"_qs + file_name);
+        QFile file(Here.Template_Path(file_name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(json);
     }
@@ -267,12 +269,12 @@ class TestPacketDecoder : public QObject {
     DecodedPacket Reused;
     DecodedPacket Decode(const QByteArray& json, const QString& packet) {
         Write(u"t.json"_qs, json);
-        const DecodedPacket fresh =
-            PacketDecoder(u"Device/t.json"_qs, Recorder).Parse_Packet(packet);
+        const QString path = Here.Template_Path(u"t.json"_qs);
+        const DecodedPacket fresh = PacketDecoder(path, Recorder).Parse_Packet(packet);
         QList<UserMessage> again;
         const DecodedPacket earlier = Reused;
         const QString earlier_text = Flat(earlier);
-        PacketDecoder(u"Device/t.json"_qs, [&](const UserMessage& m) {
+        PacketDecoder(path, [&](const UserMessage& m) {
             again.append(m);
         }).Parse_Packet(DeviceTemplateFile::From_Json(json), packet, Reused);
         QTest::qVerify(Reused == fresh && again == Messages && Flat(earlier) == earlier_text,
@@ -283,7 +285,8 @@ class TestPacketDecoder : public QObject {
   private Q_SLOTS:
     void initTestCase() { QVERIFY(QDir::setCurrent(Work_Dir.path())); }
     void init() {
-        QVERIFY(QDir(u"Device"_qs).removeRecursively() && QDir().mkdir(u"Device"_qs));
+        QVERIFY(QDir(Here.Template_Folder()).removeRecursively() &&
+                QDir().mkdir(Here.Template_Folder()));
         Messages.clear();
     }
 
@@ -382,7 +385,7 @@ class TestPacketDecoder : public QObject {
         const QStringList c = Row(3);
         if (c[0] != u"-"_qs)
             Write(c[1], Json(c[0]));
-        const QString path = u"Device/"_qs + c[1];
+        const QString path = Here.Template_Path(c[1]);
         QCOMPARE(Flat(PacketDecoder(path, Recorder).Parse_Packet(u"0100"_qs)), QString());
         QCOMPARE(Flat(Messages), c[2] == u"missing"_qs ? Missing_Text.arg(u"1"_qs, path) : c[2]);
     }

@@ -140,8 +140,9 @@ class TestPacketLogWindow : public QObject {
         }
 
         // The template saved anew: "Декодировать заново" gives kivo-decode's rows with it.
-        QByteArray json = TestWorkspace::Read("Device/sensor1.json");
-        QVERIFY(TestWorkspace::Write("Device/sensor1.json", json.replace("Temperature", "Темп")));
+        const QString path = Here.Template_Path("sensor1.json");
+        QByteArray json = TestWorkspace::Read(path);
+        QVERIFY(TestWorkspace::Write(path, json.replace("Temperature", "Темп")));
         log->Type_Filter->setCurrentIndex(0);
         log->Action_Decode_Again->trigger();
         QTRY_VERIFY(!log->Loader->Is_Running());
@@ -263,7 +264,8 @@ class TestPacketLogWindow : public QObject {
         QVERIFY(log->statusBar()->currentMessage().startsWith("Отменено"));
         QVERIFY(log->Progress->isHidden());
         // What is not a regular file is refused at once, in the status bar.
-        for (const QString path : {"missing.log", "Device", "/dev/zero"}) {
+        for (const QString& path :
+             QStringList{"missing.log", Here.Template_Folder(), "/dev/zero"}) {
             log->Open_File(path);
             QCOMPARE(log->statusBar()->currentMessage(), "Не удалось открыть файл " + path);
             QVERIFY(!log->Loader->Is_Running());

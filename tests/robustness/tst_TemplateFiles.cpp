@@ -42,7 +42,7 @@ QString Decode(const QString& file_name, const QString& packet = u"013412"_s) {
     QString text;
     const auto report = [&](const UserMessage& message) { text += message.Text + u'\n'; };
     for (const DecodedField& field :
-         PacketDecoder(u"Device/"_s + file_name, report).Parse_Packet(packet))
+         PacketDecoder(Here.Template_Path(file_name), report).Parse_Packet(packet))
         text += field.Name + u" = "_s + field.Value + u'\n';
     return text;
 }
@@ -156,7 +156,7 @@ QString Expected(const TypeRow& row, int type, int length) {
 // Each field decoded from a packet: its name (the type's: its value) and where it was read from.
 QString Layout(const QString& file_name, const QString& packet) {
     QStringList parts;
-    for (const DecodedField& f : PacketDecoder(u"Device/"_s + file_name).Parse_Packet(packet))
+    for (const DecodedField& f : PacketDecoder(Here.Template_Path(file_name)).Parse_Packet(packet))
         parts << (f.Name == u"Тип пакета" ? f.Value : f.Name) + u' ' + Source(f);
     return parts.join(u'|');
 }
@@ -194,7 +194,7 @@ void TestTemplateFiles::saved_templates_decode_as_built() {
         QCOMPARE(built.Save(file, file), saved);
         // Opened again: the same rows, nothing to warn about, and saved at once (unasked), the
         // same file.
-        const QByteArray written = TestWorkspace::Read(u"Device/"_s + file + u".json"_s);
+        const QByteArray written = TestWorkspace::Read(Here.Template_Path(file + u".json"_s));
         PacketBuilder opened_window;
         BuilderDriver opened(&opened_window);
         {
@@ -204,7 +204,7 @@ void TestTemplateFiles::saved_templates_decode_as_built() {
         }
         QCOMPARE(opened.Tree_Text(), built.Tree_Text());
         QCOMPARE(opened.Save(file, file), saved);
-        QCOMPARE(TestWorkspace::Read(u"Device/"_s + file + u".json"_s), written);
+        QCOMPARE(TestWorkspace::Read(Here.Template_Path(file + u".json"_s)), written);
 
         for (int sent = 0; sent < (rows.isEmpty() ? 0 : 5); ++sent) {
             const QStringList& types = rows[Between(0, int(rows.size()) - 1)].Types;
@@ -307,13 +307,15 @@ void TestTemplateFiles::saving() {
     QFETCH(QString, file_name);
     QFETCH(qint64, file_limit);
     QFETCH(QStringList, shown);
-    const QString path = u"Device/%1.json"_s.arg(file_name);
-    QVERIFY(registry.isNull() || TestWorkspace::Write(u"Dev.conf"_s, registry));
+    const QString path = Here.Template_Path(file_name + u".json"_s), conf = Here.Registry_Path();
+    const QString folder = Here.Template_Folder();
+    QVERIFY(registry.isNull() || TestWorkspace::Write(conf, registry));
     QVERIFY(old.isNull() || TestWorkspace::Write(path, old));
-    QVERIFY(!tag.startsWith("Dev.conf fails") || QFile::link(u"missing/Dev.conf"_s, u"Dev.conf"_s));
-    QVERIFY(tag != "Device/ missing" || QDir().rmdir(u"Device"_s));
+    QVERIFY(!tag.startsWith("Dev.conf fails") ||
+            QFile::link(Workspace(u"missing"_s).Registry_Path(), conf));
+    QVERIFY(tag != "Device/ missing" || QDir().rmdir(folder));
     QVERIFY(tag != "a directory in the template's place" || QDir().mkdir(path));
-    const QStringList files = Entries(u"Device"_s), root = Entries(u"."_s);
+    const QStringList files = Entries(folder), root = Entries(u"."_s);
     PacketBuilder window;
     BuilderDriver builder(&window);
     const QString type_name(900, u'T');
@@ -341,9 +343,9 @@ void TestTemplateFiles::saving() {
         const auto before = [](const QByteArray& bytes) {
             return bytes.isNull() ? QByteArray("(missing)") : bytes;
         };
-        QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s), before(registry));
+        QCOMPARE(TestWorkspace::Read(conf), before(registry));
         QCOMPARE(TestWorkspace::Read(path), before(old));
-        QCOMPARE(Entries(u"Device"_s), files);
+        QCOMPARE(Entries(folder), files);
         QCOMPARE(Entries(u"."_s), root); // no lock, journal or scratch file left
         return;
     }
@@ -354,7 +356,7 @@ void TestTemplateFiles::saving() {
     QCOMPARE(TestWorkspace::Registry(), registered.join(u'|'));
     QCOMPARE(Decode(file_name + u".json"_s, u"011234"_s), u"Тип пакета = "_s + type_name + u'\n');
     const QString written = file_name + u".json"_s;
-    QCOMPARE(Entries(u"Device"_s), files.contains(written) ? files : files + QStringList{written});
+    QCOMPARE(Entries(folder), files.contains(written) ? files : files + QStringList{written});
     // The window wrote the file: it saves over it again without asking, until another device
     // uses it.
     QCOMPARE(builder.Save(device, file_name), QStringList{shown.last()});
@@ -377,15 +379,15 @@ void TestTemplateFiles::racing_a_question_data() {
 void TestTemplateFiles::racing_a_question() {
     QFETCH(QByteArray, meanwhile);
     QFETCH(QByteArray, registry);
-    QVERIFY(TestWorkspace::Write(u"Dev.conf"_s, "[Dev]\nOther=shared.json\n"));
-    QVERIFY(TestWorkspace::Write(u"Device/shared.json"_s, "old"));
+    QVERIFY(TestWorkspace::Write(Here.Registry_Path(), "[Dev]\nOther=shared.json\n"));
+    QVERIFY(TestWorkspace::Write(Here.Template_Path(u"shared.json"_s), "old"));
     PacketBuilder window_a, window_b;
     BuilderDriver a(&window_a), b(&window_b);
     a.Set_Names(u"A"_s, u"shared"_s);
     b.Set_Names(u"B"_s, u"b"_s);
     ModalBoxes boxes(u"Да"_s);
     boxes.While_Asking = [&] {
-        QFile file(u"Dev.conf"_s);
+        QFile file(Here.Registry_Path());
         if (meanwhile.isNull())
             QMetaObject::invokeMethod(&window_b, "Save_Packet_Parser");
         else
@@ -397,7 +399,7 @@ void TestTemplateFiles::racing_a_question() {
              QStringList({u"Q|Подтверждение|Файл Device/shared.json уже существует и "
                           "используется устройством «Other». Заменить его?"_s})
                  << (meanwhile.isNull() ? QStringList{done, done} : QStringList{done}));
-    QCOMPARE(TestWorkspace::Read(u"Dev.conf"_s),
+    QCOMPARE(TestWorkspace::Read(Here.Registry_Path()),
              "[Dev]\nOther=shared.json\n" + registry + "A=shared.json\n");
 }
 
@@ -426,7 +428,7 @@ void TestTemplateFiles::read_faults_data() {
 void TestTemplateFiles::read_faults() {
     QFETCH(QByteArray, content);
     const QByteArray tag = QTest::currentDataTag();
-    const QString path = u"Device/t.json"_s;
+    const QString path = Here.Template_Path(u"t.json"_s);
     QFile file(path);
     if (tag == "directory")
         QVERIFY(QDir().mkdir(path));

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 TestWorkspace::TestWorkspace(Contents contents) {
-    if (!QDir::setCurrent(Dir.path()) || !QDir().mkdir(u"Device"_qs) ||
+    if (!QDir::setCurrent(Dir.path()) || !QDir().mkdir(Here.Template_Folder()) ||
         (contents == Sample && !Copy(KIVO_EXAMPLES_DIR "/workspace", Dir.path())))
         qFatal("cannot prepare the workspace %s", qPrintable(Dir.path()));
 }
@@ -32,12 +32,12 @@ bool TestWorkspace::Write(const QString& path, const QByteArray& content) {
 }
 
 void TestWorkspace::Register(const QString& device, const QString& file_name) {
-    QSettings(u"Dev.conf"_qs, QSettings::IniFormat).setValue(u"Dev/"_qs + device, file_name);
+    QSettings(Here.Registry_Path(), QSettings::IniFormat).setValue(u"Dev/"_qs + device, file_name);
 }
 
 QString TestWorkspace::Registry() {
     QStringList entries;
-    for (const DeviceRegistry::Device& device : DeviceRegistry::Read())
+    for (const DeviceRegistry::Device& device : DeviceRegistry::Read(Here.Registry_Path()))
         entries << device.Name + u'=' + device.File_Name;
     return entries.join(u'|');
 }
@@ -58,7 +58,8 @@ bool TestWorkspace::Save_Killed_At(int step, const QString& device, const QStrin
         DeviceRegistry::After_Step = Kill_At_Step;
         DeviceRegistry::Change(
             device, file_name, [](const UserMessage&) {},
-            DeviceRegistry::Companion{u"Device/"_qs + file_name, content});
+            DeviceRegistry::Companion{Here.Template_Path(file_name), content},
+            Here.Registry_Path());
         ::_exit(0);
     }
     int status = 0;

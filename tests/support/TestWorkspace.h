@@ -1,12 +1,15 @@
 #pragma once
 
+#include "Workspace.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A temporary working directory, current while the object lives: an empty Device/ folder, or a
-// copy of examples/workspace. With the file helpers the suites read and write it through.
+// A temporary working directory, current while the object lives: a workspace with an empty
+// template folder, or a copy of examples/workspace. With the file helpers the suites read and write
+// it through.
 class TestWorkspace {
   public:
     enum Contents { Empty, Sample };
@@ -21,9 +24,9 @@ class TestWorkspace {
     static QByteArray Read(const QString& path);
     static bool Write(const QString& path, const QByteArray& content);
     static void Register(const QString& device, const QString& file_name);
-    // Dev.conf as the program reads it: "device=file" entries joined by "|".
+    // The registry as the program reads it: "device=file" entries joined by "|".
     static QString Registry();
-    // Saves the template content as Device/<file_name> and registers it for the device, the way
+    // Saves the template content as the template file_name and registers it for the device, the way
     // the constructor saves, in a child process killed (SIGKILL) right after the given step.
     // True when the child died there.
     static bool Save_Killed_At(int step, const QString& device, const QString& file_name,
@@ -36,3 +39,6 @@ class TestWorkspace {
   private:
     QTemporaryDir Dir;
 };
+
+// The workspace the program sees while a TestWorkspace lives: the current directory.
+inline const Workspace Here;
