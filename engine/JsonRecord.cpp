@@ -32,13 +32,6 @@ void Put_Bool(Utf8Writer& out, bool value) {
     out.Put(value ? QByteArrayView("true", 4) : QByteArrayView("false", 5));
 }
 
-void Put_Null_Or(Utf8Writer& out, bool present, qint64 value) {
-    if (present)
-        out.Put_Decimal(value);
-    else
-        out.Put_Literal("null");
-}
-
 // Hex text as a JSON string: copied as it is when it holds hex digits only (nearly always),
 // otherwise escaped, since a hex paste may hold any character that is not a base64 marker.
 void Put_Hex(Utf8Writer& out, QStringView hex, bool digits_only) {
@@ -114,10 +107,14 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
         const bool verbatim = JsonRecord::Put_String(out, bit.Value);
         Put_Meaning(out, bit, *bit.Line, verbatim ? value_at : -1,
                     ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
-        Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit);
-        out.Put_Literal(",\"size\":");
-        Put_Null_Or(out, bit.Is_Bit_Field(), bit.Bit_Count);
-        out.Put('}');
+        if (bit.Is_Bit_Field()) {
+            out.Put_Decimal(bit.Bit);
+            out.Put_Literal(",\"size\":");
+            out.Put_Decimal(bit.Bit_Count);
+            out.Put('}');
+        } else {
+            out.Put_Literal("null,\"size\":null}");
+        }
     }
     if (i > first)
         out.Put(']');
