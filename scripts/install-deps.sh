@@ -2,13 +2,15 @@
 # Installs what a fresh Debian 12 machine lacks to build, test and run the program.
 set -euo pipefail
 
-# The second to last line is what the package check needs: dpkg-shlibdeps (dpkg-dev, file) and
-# the validators and readers of what the package installs. Qt's Russian texts come last.
+# The third to last line is what the package check needs: dpkg-shlibdeps (dpkg-dev, file) and
+# the validators and readers of what the package installs. Then Qt's Russian texts, the format
+# check's clang-format and GNU parallel, which the scale-out recipe of the README runs.
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libbenchmark-dev
           xvfb xauth clang libclang-rt-14-dev valgrind python3-jsonschema
           dpkg-dev file desktop-file-utils appstream man-db bash-completion
-          qt6-translations-l10n)
+          qt6-translations-l10n
+          clang-format parallel)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

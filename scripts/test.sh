@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs everything that guards the program:
+#   0. the format check: any C++ file that clang-format would change fails the run at once;
 #   1. the whole test suite, GUI tests included, under AddressSanitizer and UBSan with leak
 #      detection on (tests/lsan.supp silences only the system's own libraries);
 #   2. the libFuzzer targets, 60 seconds each (scripts/fuzz.sh);
@@ -10,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-format.sh
 
 export QT_QPA_PLATFORM=offscreen
 cmake --preset asan >/dev/null
