@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 
 #include <cerrno>
 #include <cstring>
@@ -90,6 +89,13 @@ const char* const Description =
     "fixed column) gets \"#2\", \"#3\", ..., the first number that is still free, so every field\n"
     "value has a column of its own.\n"
     "\n"
+    "--first-line N and --no-header decode one part of a larger log under a parallel runner\n"
+    "such as GNU parallel (--pipe --keep-order -N LINES; kivo-decode(1) shows how): --first-line\n"
+    "N numbers the input's lines from N, so that the locations, the JSON source and the CSV line\n"
+    "are those of the whole log, and --no-header leaves out the CSV header row (which a run on an\n"
+    "empty input prints alone). The parts' output, in order, is that of one run over the whole\n"
+    "log read from standard input.\n"
+    "\n"
     "--record FILE: instead of printing, appends one golden-file entry per packet to FILE (made\n"
     "when missing), with the device, the message boxes and the pane text as decoded now; then\n"
     "\"--test FILE\" passes until decoding changes. Needs a registered device.\n"
@@ -103,11 +109,11 @@ const char* const Description =
     "\n"
     "Exit status: 0 when every packet was decoded (also for an empty input), 1 when at least one\n"
     "was not or had a length error (the ERROR result), when an input could not be read, held a\n"
-    "line longer than 64 MiB, or the output could not be written; 2 for usage errors (unknown\n"
+    "line longer than %1, or the output could not be written; 2 for usage errors (unknown\n"
     "option, unknown device, a -t or -i file that cannot be read, a -C directory that does not\n"
     "exist). --check exits 0 when the template is clean or has warnings only (their lines say\n"
     "\"warning: \"), else 1; --test 0 when every entry passed, else 1 (also for a golden file\n"
-    "larger than 64 MiB).";
+    "larger than %1).";
 
 } // namespace
 
@@ -119,14 +125,14 @@ DecodeCommand::~DecodeCommand() {
 }
 
 void DecodeCommand::Add_Options() {
-    Parser.setApplicationDescription(QString::fromUtf8(Description));
+    Parser.setApplicationDescription(QString::fromUtf8(Description).arg(SafeFile::Max_Read_Text()));
     Parser.addHelpOption();
     Parser.addVersionOption();
     User_Workspace_Option.setDescription(
         User_Workspace_Option.description().arg(UserWorkspace::Location()));
     Parser.addOptions({Workdir_Option, User_Workspace_Option, Device_Option, Template_Option,
-                       Input_Option, Json_Option, Csv_Option, Check_Option, Test_Option,
-                       Record_Option});
+                       Input_Option, First_Line_Option, Json_Option, Csv_Option, No_Header_Option,
+                       Check_Option, Test_Option, Record_Option});
     Parser.addPositionalArgument(QStringLiteral("PACKET"),
                                  QStringLiteral("Packets to decode (default: standard input); "
                                                 "with --test, golden files."),
@@ -174,6 +180,19 @@ QString DecodeCommand::Conflicts() const {
     if (Parser.isSet(Record_Option) && Parser.isSet(Template_Option))
         return QStringLiteral("--record takes a registered device (-d), not -t: a golden file "
                               "names devices");
+    if (Parser.isSet(No_Header_Option) && !Parser.isSet(Csv_Option))
+        return QStringLiteral("--no-header only goes with --csv");
+    if (!Parser.isSet(First_Line_Option))
+        return {};
+    if (check || test)
+        return QStringLiteral("--first-line only goes with decoding");
+    if (First_Line() == 0)
+        return QStringLiteral("--first-line takes a line number from 1 to %1: %2")
+            .arg(Max_First_Line)
+            .arg(Parser.value(First_Line_Option));
+    if (Input_Names().size() != 1)
+        return QStringLiteral("--first-line numbers the lines of one input (-i FILE or standard "
+                              "input), not of packet arguments or of several inputs");
     return {};
 }
 
@@ -282,11 +301,23 @@ std::unique_ptr<TemplateChoice> DecodeCommand::Choose_Template() {
     return std::make_unique<TemplateChoice>(TemplateChoice::For_Device(workdir, name, file_name));
 }
 
-bool DecodeCommand::Open_Inputs() {
+qint64 DecodeCommand::First_Line() const {
+    if (!Parser.isSet(First_Line_Option))
+        return 1;
+    bool is_number = false;
+    const qint64 first = Parser.value(First_Line_Option).toLongLong(&is_number);
+    return is_number && first >= 1 && first <= Max_First_Line ? first : 0;
+}
+
+QStringList DecodeCommand::Input_Names() const {
     QStringList names = Parser.values(Input_Option);
     if (names.isEmpty() && Parser.positionalArguments().isEmpty())
         names.append(QStringLiteral("-"));
-    for (const QString& name : names) {
+    return names;
+}
+
+bool DecodeCommand::Open_Inputs() {
+    for (const QString& name : Input_Names()) {
         if (name == u"-") {
             Inputs.push_back({name, In_Fd, false});
             continue;
@@ -318,7 +349,7 @@ int DecodeCommand::Check(const TemplateChoice& choice) {
     if (file.Failed != SafeFile::ReadFailure::None) {
         Out.Append_Utf8(choice.Template_Name() +
                         (file.Failed == SafeFile::ReadFailure::Too_Large
-                             ? QStringLiteral(": larger than 64 MiB\n")
+                             ? QStringLiteral(": larger than %1\n").arg(SafeFile::Max_Read_Text())
                              : QStringLiteral(": cannot open the file\n")));
         return Finish(DecodeCommand::Not_All_Decoded);
     }
@@ -337,14 +368,14 @@ void DecodeCommand::Put_Location() {
 }
 
 int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& pastes) {
-    // The conversion's diagnostic line is for the window's debug log; here standard error holds
-    // only the messages.
-    QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
     PacketConversion conversion(choice.Device_Name(), [this](const UserMessage& message) {
         Put_Location();
         Err.Append_Utf8(message.Title + QStringLiteral(": ") + message.Text + u'\n');
         Err.Show();
     });
+    // The conversion's diagnostic line is for the window's debug log; here standard error holds
+    // only the messages.
+    conversion.Write_Diagnostic_Lines(false);
     const PacketConversion::Decode_Function decode = choice.Decoding(conversion.Reporter());
     std::optional<JsonRecord> json;
     if (Parser.isSet(Json_Option))
@@ -352,7 +383,8 @@ int DecodeCommand::Decode(const TemplateChoice& choice, const QStringList& paste
     std::optional<CsvTable> csv;
     if (Parser.isSet(Csv_Option)) {
         csv.emplace(choice.Device_Name(), choice.File());
-        csv->Append_Header(Out.Text);
+        if (!Parser.isSet(No_Header_Option))
+            csv->Append_Header(Out.Text);
     }
 
     qint64 failures = 0;
@@ -441,23 +473,21 @@ bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& con
         Err.Flush();
     });
     RecordSource source{input.Name, 0};
-    QString text; // one buffer for every line
+    const qint64 lines_before = First_Line() - 1; // in the log this input is a part of
+    QString text;                                 // one buffer for every line
     while (reader.Next(text)) {
-        source.Line = reader.Line();
+        source.Line = lines_before + reader.Line();
         convert(text, &source);
     }
+    const QString name = input.Name == u"-" ? QStringLiteral("standard input") : input.Name;
     if (reader.Read_Failed())
-        Err.Append_Utf8(
-            QStringLiteral("kivo-decode: cannot read %1\n")
-                .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
+        Err.Append_Utf8(QStringLiteral("kivo-decode: cannot read %1\n").arg(name));
     if (reader.Line_Too_Long()) {
-        source.Line = reader.Line() + 1;
+        source.Line = lines_before + reader.Line() + 1;
         Source = &source;
         Put_Location();
-        Err.Append_Utf8(
-            QStringLiteral("line longer than %1 MiB: the rest of %2 is not read\n")
-                .arg(LineReader::Max_Line_Size >> 20)
-                .arg(input.Name == u"-" ? QStringLiteral("standard input") : input.Name));
+        Err.Append_Utf8(QStringLiteral("line longer than %1: the rest of %2 is not read\n")
+                            .arg(SafeFile::Max_Read_Text(), name));
         Source = nullptr;
     }
     return !reader.Read_Failed() && !reader.Line_Too_Long();

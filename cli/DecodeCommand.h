@@ -22,6 +22,9 @@ class TemplateChoice;
 class DecodeCommand {
   public:
     enum Exit_Status { All_Decoded = 0, Not_All_Decoded = 1, Usage_Error = 2 };
+    // The largest --first-line: the line numbers of any real log after it stay exact as JSON
+    // numbers, and far from overflow.
+    static constexpr qint64 Max_First_Line = qint64(1) << 53;
 
     // `arguments` as the program receives them, its own name first.
     static int Run(const QStringList& arguments, int in_fd = 0, int out_fd = 1, int err_fd = 2);
@@ -48,6 +51,10 @@ class DecodeCommand {
     bool Prepare_Workdir();
     // The template to use; nothing after a usage error has been printed.
     std::unique_ptr<TemplateChoice> Choose_Template();
+    // The number of the input's first line (--first-line); 0 when the option's value is none.
+    qint64 First_Line() const;
+    // The inputs' names as given ("-" for standard input), in order.
+    QStringList Input_Names() const;
     // Opens the inputs; false after a usage error has been printed.
     bool Open_Inputs();
     int Check(const TemplateChoice& choice);
@@ -88,11 +95,17 @@ class DecodeCommand {
         {QStringLiteral("i"), QStringLiteral("input")},
         QStringLiteral("Read pastes from FILE, one per line (\"-\": standard input). Repeatable."),
         QStringLiteral("FILE")};
+    QCommandLineOption First_Line_Option{
+        QStringLiteral("first-line"),
+        QStringLiteral("Number the input's lines from N, not 1: it is a part of a larger log."),
+        QStringLiteral("N")};
     QCommandLineOption Json_Option{QStringLiteral("json"),
                                    QStringLiteral("One JSON object per packet per line (JSON "
                                                   "Lines); keys below.")};
     QCommandLineOption Csv_Option{
         QStringLiteral("csv"), QStringLiteral("A CSV table, one row per packet; columns below.")};
+    QCommandLineOption No_Header_Option{QStringLiteral("no-header"),
+                                        QStringLiteral("With --csv, leave out the header row.")};
     QCommandLineOption Check_Option{QStringLiteral("check"),
                                     QStringLiteral("Lint the template instead of decoding: one "
                                                    "line per finding.")};

@@ -2,11 +2,11 @@
 
 #include "DeviceRegistry.h"
 #include "PacketConversion.h"
+#include "SafeFile.h"
 #include "TemplateChoice.h"
 
 #include <QFile>
 #include <QHash>
-#include <QLoggingCategory>
 
 #include <map>
 #include <memory>
@@ -135,15 +135,14 @@ class Golden_Run {
             return std::nullopt;
         }
         QByteArray content;
-        for (QByteArray block; content.size() <= GoldenFileTest::Max_File_Size;) {
+        for (QByteArray block; content.size() <= SafeFile::Max_Read_Size;) {
             block = file.read(1 << 16);
             if (block.isEmpty())
                 break;
             content += block;
         }
-        if (content.size() > GoldenFileTest::Max_File_Size) {
-            Fail(file_name +
-                 QStringLiteral(": larger than %1 MiB\n").arg(GoldenFileTest::Max_File_Size >> 20));
+        if (content.size() > SafeFile::Max_Read_Size) {
+            Fail(file_name + QStringLiteral(": larger than %1\n").arg(SafeFile::Max_Read_Text()));
             return std::nullopt;
         }
         return content;
@@ -184,6 +183,7 @@ class Golden_Run {
             choice = std::make_unique<TemplateChoice>(
                 TemplateChoice::For_Device(Workdir, device, Files.value(device)));
         PacketConversion conversion(device, [](const UserMessage&) {});
+        conversion.Write_Diagnostic_Lines(false);
         Pane pane;
         const PacketConversion::Result& result =
             conversion.Run(packet, choice->Decoding(conversion.Reporter()), &pane);
@@ -202,7 +202,6 @@ class Golden_Run {
 
 bool GoldenFileTest::Run(const Workspace& workspace, const QStringList& files, QByteArray& out,
                          const MessageReporter& report) {
-    QLoggingCategory::setFilterRules(QStringLiteral("kivo.conversion.debug=false"));
     Golden_Run run(workspace, out, report);
     for (const QString& file : files)
         run.Check_File(file);

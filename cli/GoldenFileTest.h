@@ -18,9 +18,6 @@
 // actual text; the last line counts the entries that passed and failed.
 class GoldenFileTest {
   public:
-    // No golden file is longer.
-    static constexpr qint64 Max_File_Size = qint64(64) << 20;
-
     // Appends the report to `out`; true when every entry of every file passed. A registry that
     // cannot be read goes to `report`.
     static bool Run(const Workspace& workspace, const QStringList& files, QByteArray& out,

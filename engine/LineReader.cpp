@@ -1,5 +1,7 @@
 #include "LineReader.h"
 
+#include "SafeFile.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -18,7 +20,8 @@ bool LineReader::Fill() {
     // A line longer than the buffer makes the buffer grow, doubling, up to a block past the
     // longest line; otherwise it keeps its size.
     if (Buffer.size() - End < Block_Size / 2)
-        Buffer.resize(std::min(Buffer.size() * 2, Max_Line_Size + 2 * Block_Size));
+        Buffer.resize(
+            std::min<qsizetype>(Buffer.size() * 2, SafeFile::Max_Read_Size + 2 * Block_Size));
     if (Before_Wait)
         Before_Wait();
     for (;;) {
@@ -50,7 +53,7 @@ bool LineReader::Next(QByteArrayView& line) {
             consumed = length + 1;
         } else {
             const qsizetype searched_count = End - Begin;
-            if (searched_count > Max_Line_Size) {
+            if (searched_count > SafeFile::Max_Read_Size) {
                 Too_Long = true;
                 return false;
             }

@@ -6,7 +6,8 @@
 #include <functional>
 
 // Splits a file descriptor's bytes into lines, reading large blocks. A line ends at LF; the CR of
-// a CR LF end is dropped as well, and a last line without LF still counts.
+// a CR LF end is dropped as well, and a last line without LF still counts. The buffer never holds
+// much more than one line, and no line is longer than SafeFile::Max_Read_Size.
 class LineReader {
   public:
     // `before_wait` runs before every read that may block, so that output can be flushed while
@@ -14,11 +15,8 @@ class LineReader {
     explicit LineReader(int fd, std::function<void()> before_wait = {},
                         qsizetype block_size = 1 << 16);
 
-    // No line is longer; the buffer never holds much more than one line.
-    static constexpr qsizetype Max_Line_Size = qsizetype(64) << 20;
-
     // The next line, valid until the next call; false at the end of the input, on a read error,
-    // or at a line longer than Max_Line_Size (an input without line feeds, say).
+    // or at a line longer than SafeFile::Max_Read_Size (an input without line feeds, say).
     bool Next(QByteArrayView& line);
     bool Read_Failed() const { return Failed; }
     bool Line_Too_Long() const { return Too_Long; }

@@ -21,7 +21,7 @@ class PasteLineReader {
     // The line the last paste stood on, counted from 1; at the end, the last line read.
     qint64 Line() const { return Line_Number; }
     bool Read_Failed() const { return Lines.Read_Failed(); }
-    // Reading stopped at a line longer than LineReader::Max_Line_Size, the line after Line().
+    // Reading stopped at a line longer than SafeFile::Max_Read_Size, the line after Line().
     bool Line_Too_Long() const { return Lines.Line_Too_Long(); }
     // Bytes taken from the input so far.
     qint64 Bytes_Read() const { return Lines.Bytes_Read(); }

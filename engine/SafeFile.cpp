@@ -70,7 +70,7 @@ QString Write_All(QFile& file, const QByteArray& content) {
 }
 
 QString Too_Large_Reason() {
-    return QStringLiteral("File too large: more than %1 MiB").arg(SafeFile::Max_Read_Size >> 20);
+    return QStringLiteral("File too large: more than %1").arg(SafeFile::Max_Read_Text());
 }
 
 std::filesystem::path Native(const QString& path) {
@@ -78,6 +78,10 @@ std::filesystem::path Native(const QString& path) {
 }
 
 } // namespace
+
+QString SafeFile::Max_Read_Text() {
+    return QStringLiteral("%1 MiB").arg(Max_Read_Size >> 20);
+}
 
 SafeFile::Contents SafeFile::Read(const QString& path) {
     const QFileInfo info(path);

@@ -9,8 +9,11 @@
 // bound, and a replacement either completes or leaves the old file exactly as it was.
 class SafeFile {
   public:
-    // Templates and Dev.conf are kilobytes; nothing larger is read.
+    // No file read whole, and no line of a log, is larger: templates and Dev.conf are kilobytes
+    // and a paste is far shorter, so anything larger is not what it claims to be.
     static constexpr qint64 Max_Read_Size = qint64(64) << 20;
+    // Max_Read_Size as messages write it, "64 MiB".
+    static QString Max_Read_Text();
 
     enum class ReadFailure { None, Cannot_Open, Too_Large };
     struct Contents {

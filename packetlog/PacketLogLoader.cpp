@@ -2,6 +2,7 @@
 
 #include "PacketRowMaker.h"
 #include "PasteLineReader.h"
+#include "SafeFile.h"
 
 #include <QFile>
 
@@ -85,7 +86,7 @@ bool PacketLogLoader::Load_File(const QString& path, std::shared_ptr<const Templ
             else if (reader.Line_Too_Long())
                 Stop_Reason = QStringLiteral("Строка %1 длиннее %2 МиБ: остаток файла не прочитан")
                                   .arg(reader.Line() + 1)
-                                  .arg(LineReader::Max_Line_Size >> 20);
+                                  .arg(SafeFile::Max_Read_Size >> 20);
         }
         ::close(fd);
         Hand_Over(batch, true);

@@ -1,3 +1,4 @@
+#include "SafeFile.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
 
@@ -58,7 +59,6 @@ class TestDecodeCommand : public QObject {
     // Each test works in a fresh workspace with five devices: one with its template, one without
     // its file, and three whose "file" is a FIFO, /dev/zero, or a (sparse) file over 64 MiB.
     void init() {
-        QLoggingCategory::setFilterRules(u"kivo.conversion.debug=false"_qs); // as kivo-decode
         Work_Dir.emplace();
         QVERIFY(TestWorkspace::Write(Path, Rich_Template));
         QVERIFY(TestWorkspace::Write(Here.Registry_Path(),
@@ -67,7 +67,7 @@ class TestDecodeCommand : public QObject {
         QFile big(Here.Template_Path(u"big.json"_qs));
         QVERIFY(::mkfifo(QFile::encodeName(Here.Template_Path(u"fifo.json"_qs)), 0600) == 0 &&
                 QFile::link(u"/dev/zero"_qs, Here.Template_Path(u"zero.json"_qs)) &&
-                big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
+                big.open(QIODevice::WriteOnly) && big.resize(SafeFile::Max_Read_Size + 1));
     }
 
     // Pastes given as arguments and as lines of input (LF or CR LF, blank lines between) print
@@ -104,6 +104,7 @@ class TestDecodeCommand : public QObject {
         "empty paste | -d,Датчик-1,7F0102,  | 1 | Ошибка: Пустые входные данные\n",
         "no template file | -d,Gone,01,02 | 1 | Ошибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\nОшибка: Не удалось открыть файлDevice/gone.json\nОшибка: Не удалось распаристь пакет.\n",
         "empty registry | -C,Device | 1 | -:1: Ошибка: Не удалось открыть файлDevice/\n-:1: Ошибка: Не удалось распаристь пакет.\n-:3: Ошибка: Не удалось открыть файлDevice/\n-:3: Ошибка: Не удалось распаристь пакет.\n",
+        "--first-line | -C,Device,--first-line,41 | 1 | -:41: Ошибка: Не удалось открыть файлDevice/\n-:41: Ошибка: Не удалось распаристь пакет.\n-:43: Ошибка: Не удалось открыть файлDevice/\n-:43: Ошибка: Не удалось распаристь пакет.\n",
         "unknown option | --bogus,01 | 2 | Unknown option 'bogus'.",
         "FIFO as template | -d,Fifo,01 | 1 | Ошибка: Не удалось открыть файлDevice/fifo.json\nОшибка: Не удалось распаристь пакет.\n",
         "/dev/zero as template | -d,Zero,01 | 1 | Ошибка: Не удалось открыть файлDevice/zero.json\nОшибка: Не удалось распаристь пакет.\n",
@@ -123,7 +124,12 @@ class TestDecodeCommand : public QObject {
         "--check -i | --check,-i,- | 2 | -i only goes with decoding",
         "--check --test | --check,--test,x | 2 | --check and --test exclude each other",
         "--test -d | --test,-d,Gone,x | 2 | --test takes each entry's device from the file",
-        "--test alone | --test | 2 | --test needs a golden file"});
+        "--test alone | --test | 2 | --test needs a golden file",
+        "--no-header --json | --json,--no-header | 2 | --no-header only goes with --csv",
+        "--first-line --check | --check,--first-line,2 | 2 | --first-line only goes with decoding",
+        "--first-line 0 | -d,Gone,--first-line,0 | 2 | --first-line takes a line number from 1 to 9007199254740992: 0",
+        "--first-line 2^53+1 | -d,Gone,--first-line,9007199254740993 | 2 | --first-line takes a line number from 1 to 9007199254740992: 9007199254740993",
+        "--first-line, packets | -d,Gone,--first-line,2,01 | 2 | --first-line numbers the lines of one input (-i FILE or standard input), not of packet arguments or of several inputs"});
     }
     // clang-format on
     void exit_status() {
