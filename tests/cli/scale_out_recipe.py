@@ -63,9 +63,8 @@ def differences(kivo_decode, commands, work, failing):
     """What differs between the recipe and one run over the whole log."""
     make_log(os.path.join(work, "big.log"), failing)
     environment = dict(os.environ, PARALLEL="--will-cite",
-                       PATH=os.path.dirname(kivo_decode) + os.pathsep
-                       + os.environ["PATH"])
-    # Each command's exit status goes to a file of its own.
+                       PATH=os.path.dirname(kivo_decode) + os.pathsep + os.environ["PATH"])
+    # The commands' exit statuses, one a line.
     script = "rm -f statuses\n" + "".join(f"{c}\necho $? >> statuses\n" for c in commands)
     ran = run(["bash", "-c", script], cwd=work, env=environment)
     with open(os.path.join(work, "statuses"), encoding="ascii") as statuses:
