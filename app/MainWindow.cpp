@@ -219,7 +219,7 @@ void MainWindow::Convert() {
             packet = decoder.Parse_Packet(hex_text);
         },
         &output);
-    Keep_Shown_Result(input, device_name, result);
+    Keep_Shown_Result(input, device_name, result, output.Field_Lines());
 }
 
 // --- Daily-use comforts: Enter converts, the device is remembered, values show their bytes,
@@ -272,11 +272,12 @@ void MainWindow::Fit_Device_Popup() {
 
 // An empty paste leaves the pane, and so the result it shows, as it was.
 void MainWindow::Keep_Shown_Result(const QString& input, const QString& device_name,
-                                   const PacketConversion::Result& result) {
+                                   const PacketConversion::Result& result,
+                                   const QList<int>& field_lines) {
     if (result.State == PacketConversion::Outcome::Empty_Input)
         return;
     Shown = result.State == PacketConversion::Outcome::Decoded
-                ? ShownResult(input, device_name, result)
+                ? ShownResult(input, device_name, result, field_lines)
                 : ShownResult();
     for (QAction* action : {Action_Copy_Json, Action_Copy_Table})
         action->setEnabled(!Shown.Is_Empty());

@@ -60,7 +60,7 @@ class MainWindow : public QMainWindow {
     void Select_Remembered_Device();
     void Fit_Device_Popup();
     void Keep_Shown_Result(const QString& input, const QString& device_name,
-                           const PacketConversion::Result& result);
+                           const PacketConversion::Result& result, const QList<int>& field_lines);
     QMenu* Create_Output_Menu();
     void Show_Field_Tooltip(const QHelpEvent& event);
 

@@ -9,21 +9,6 @@ namespace {
 // Longer byte ranges (a variable tail, a length error) show their first bytes only.
 constexpr int Shown_Bytes = 32;
 
-// How many lines a text adds to the pane when inserted: QTextCursor::insertText starts a new
-// text block at every line feed, carriage return (CR LF together once), paragraph separator and
-// frame mark. Names and values come from template files and pastes, so they may hold any of them.
-int Line_Breaks(QStringView text) {
-    int breaks = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            continue; // the line feed that follows counts
-        if (c == u'\n' || c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1)
-            ++breaks;
-    }
-    return breaks;
-}
-
 // A spreadsheet cell: quoted, with its quotes doubled, when it holds a tab, a line break or a
 // quote.
 QString Cell(const QString& text) {
@@ -36,31 +21,13 @@ QString Cell(const QString& text) {
 } // namespace
 
 ShownResult::ShownResult(const QString& input, const QString& device_name,
-                         const PacketConversion::Result& result)
-    : Input_Text(input), Device(device_name), Converted(result) {
-    // The pane holds the "to HEX" line of a base64 paste, the header line, then one line per
-    // field, each as the renderer prints it.
-    int line = 0;
-    if (Converted.Is_Base64) {
-        QByteArray hex_line;
-        PacketConversion::Append_Hex_Line(hex_line, Converted.Hex_Text);
-        line += Line_Breaks(QString::fromUtf8(hex_line));
-    }
-    line += Line_Breaks(QStringLiteral("\t\t\t") + Device + u'\n');
-    Field_Lines.reserve(Converted.Packet.size() + 1);
-    for (const DecodedField& field : Converted.Packet) {
-        Field_Lines.append(line);
-        const std::shared_ptr<const FieldLine> printed =
-            field.Line ? field.Line : FieldLine::Of(field.Name);
-        // A date has no line breaks; the value's own may join the line's closing line feed.
-        line += Line_Breaks(QString::fromUtf8(printed->Prefix) +
-                            (printed->Is_Time ? QString() : field.Value) + u'\n');
-    }
-    Field_Lines.append(line);
-}
+                         const PacketConversion::Result& result, const QList<int>& field_lines)
+    : Input_Text(input), Device(device_name), Converted(result), Field_Lines(field_lines) {}
 
 const DecodedField* ShownResult::Field_On_Line(int line) const {
-    if (Is_Empty() || line < Field_Lines.first() || line >= Field_Lines.last())
+    // Lines of a conversion whose text did not reach the pane tell no field.
+    if (Is_Empty() || Field_Lines.size() != Converted.Packet.size() + 1 ||
+        line < Field_Lines.first() || line >= Field_Lines.last())
         return nullptr;
     // The last field starting on or before the line (a field may span several lines).
     const auto after = std::upper_bound(Field_Lines.begin(), Field_Lines.end(), line);

@@ -7,15 +7,15 @@
 #include <QString>
 
 // The conversion whose result the output pane shows: what was pasted, for which device, what the
-// decoder made of it, and on which lines of the pane each field stands. It is worked out from the
-// decoded packet and the texts the conversion printed, never read back from the pane. Empty while
-// the pane shows no decoded packet.
+// decoder made of it, and on which lines of the pane each field stands, as the pane's output kept
+// them while the text went in. Empty while the pane shows no decoded packet.
 class ShownResult {
   public:
     ShownResult() = default;
-    // A conversion that decoded its packet.
+    // A conversion that decoded its packet; `field_lines` holds the line each field's text starts
+    // on, then the line after the last field's text.
     ShownResult(const QString& input, const QString& device_name,
-                const PacketConversion::Result& result);
+                const PacketConversion::Result& result, const QList<int>& field_lines);
 
     bool Is_Empty() const { return Converted.Packet.isEmpty(); }
     const QString& Input() const { return Input_Text; }

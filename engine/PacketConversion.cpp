@@ -319,7 +319,8 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
     } else {
         Current.State = Outcome::Decoded;
         if (output)
-            ResultRenderer::Append_Result(output->Text, Device_Utf8, Current.Packet);
+            ResultRenderer::Append_Result(output->Text, Device_Utf8, Current.Packet,
+                                          output->Field_Starts);
     }
     if (output)
         output->Show();

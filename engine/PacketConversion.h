@@ -34,6 +34,9 @@ class PacketConversion {
         virtual void Show() = 0;
 
         QByteArray Text; // written, not yet shown
+        // When set, rendering a decoded packet adds where in Text each field's line starts, then
+        // where the line after the last field starts.
+        QList<qsizetype>* Field_Starts = nullptr;
     };
 
     enum class Outcome { Empty_Input, Not_Decoded, Decoded };

@@ -144,12 +144,15 @@ QString Render_Time(QStringView value) {
     return QString::fromLatin1(text);
 }
 
-void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedPacket& packet) {
+void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedPacket& packet,
+                   QList<qsizetype>* field_starts) {
     Utf8Writer out(bytes);
     out.Put(QByteArrayView("\t\t\t", 3));
     out.Put(device_utf8);
     out.Put('\n');
     for (const DecodedField& field : packet) {
+        if (field_starts)
+            field_starts->append(out.Cursor() - bytes.constData());
         // A field made by hand has no line yet: it is worked out from its name here.
         std::shared_ptr<const FieldLine> made;
         const FieldLine& line = field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
@@ -160,6 +163,8 @@ void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedP
             out.Put_Text(field.Value);
         out.Put('\n');
     }
+    if (field_starts)
+        field_starts->append(out.Cursor() - bytes.constData());
     out.Put(QByteArrayView("\n\n", 2));
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -13,8 +14,11 @@ class Utf8Writer;
 // command-line decoder both print exactly this text.
 namespace ResultRenderer {
 
-// Appends the header "\t\t\t<device>\n", one line per field and the trailer "\n\n".
-void Append_Result(QByteArray& out, QByteArrayView device_utf8, const DecodedPacket& packet);
+// Appends the header "\t\t\t<device>\n", one line per field and the trailer "\n\n". Given
+// `field_starts`, also appends where in `out` each field's line starts, then where the trailer
+// starts, so that a caller showing the text knows which line holds which field.
+void Append_Result(QByteArray& out, QByteArrayView device_utf8, const DecodedPacket& packet,
+                   QList<qsizetype>* field_starts = nullptr);
 
 // A decimal count of seconds since 1970 as "dd.MM.yyyy - hh:mm:ss(UTC+0)" in UTC. A text that is
 // not a signed 32-bit decimal integer shows the epoch; an empty value (a field outside the

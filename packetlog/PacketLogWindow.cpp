@@ -275,8 +275,9 @@ void PacketLogWindow::Show_Detail(int shown_row) {
     TextPaneOutput output(*Detail);
     const PacketConversion::Result& result =
         conversion.Run(input, Choice->Decoding(conversion.Reporter()), &output);
-    Shown = result.State == PacketConversion::Outcome::Decoded ? ShownResult(input, Device, result)
-                                                               : ShownResult();
+    Shown = result.State == PacketConversion::Outcome::Decoded
+                ? ShownResult(input, Device, result, output.Field_Lines())
+                : ShownResult();
     QStringList messages;
     for (const UserMessage& message : result.Messages)
         messages.append(message.Title + QStringLiteral(": ") + message.Text);

@@ -158,6 +158,11 @@ class TestMainWindow : public QObject {
         row("40 bytes", "Sensor-1", "01" + QString(78, '0'),
             {"ERROR=Байты 0-39: 01" + QString(" 00").repeated(31) + " …"});
         row("after two lines", "Часы", "0500F1536507", {"Заряд=Байт 5: 07"});
+        // A 6-byte field shows the paste as typed, line breaks and all.
+        const QString beacon = "0011223344550277665544332211FFEEDDCCBBAA";
+        row("value of three lines", "Tag-20", "11A\rB\u2029CCDDEEFF" + beacon + beacon + "05",
+            {"Beacon 2=Байты 27-46: 00 11 22 33 44 55 02 77 66 55 44 33 22 11 FF EE DD CC BB AA",
+             "Count=Байт 47: 05"});
     }
     void field_tooltips() {
         QFETCH(QString, device);
