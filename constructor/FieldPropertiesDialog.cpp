@@ -8,7 +8,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,6 +165,10 @@ void FieldPropertiesDialog::Add_Label_Row(const QString& value, const QString& l
 }
 
 QJsonObject FieldPropertiesDialog::Keys() const {
+    return Meaning().To_Json();
+}
+
+FieldMeaning FieldPropertiesDialog::Meaning() const {
     FieldMeaning meaning;
     const QList<Format>& formats = Edited.Is_Bit ? Bit_Formats : Byte_Formats;
     meaning.Kind = formats.value(Combo_Format->currentIndex(), Format::Absent);
@@ -191,30 +194,35 @@ QJsonObject FieldPropertiesDialog::Keys() const {
         if (ok)
             meaning.Labels.append({QString::number(number), label ? label->text() : QString()});
     }
-    return meaning.To_Json();
+    return meaning;
 }
 
 // The field alone in a template that accepts any packet, decoded from a packet of the sample's
-// bytes after a type byte.
+// bytes after a type byte. The template goes through the file's writer and reader, so the sample
+// decodes as a saved file will.
 QString FieldPropertiesDialog::Sample_Value() const {
-    QJsonObject field = Keys();
-    field.insert(QStringLiteral("name"), QStringLiteral("F"));
-    field.insert(QStringLiteral("size"), Edited.Size);
+    PacketTemplate sample;
+    sample.Packet_Type = -1;
+    sample.Total_Size = 1 << 20;
+    sample.Has_Min_Size = true;
+    sample.Min_Size = 2;
+    ByteFieldEntry& field = sample.Data.emplace_back();
+    field.Num_Byte = 1;
     if (Edited.Is_Bit) {
-        field.insert(QStringLiteral("num_bit"), Edited.Num_Bit);
-        field = QJsonObject{{QStringLiteral("num_byte"), 1},
-                            {QStringLiteral("size"), 1},
-                            {QStringLiteral("bitmap"), QJsonArray{field}}};
+        field.Size = 1;
+        field.Has_Bitmap = true;
+        BitFieldEntry& bit = field.Bitmap.emplace_back();
+        bit.Num_Bit = Edited.Num_Bit;
+        bit.Size = Edited.Size;
+        bit.Name = QStringLiteral("F");
+        bit.Meaning = Meaning();
     } else {
-        field.insert(QStringLiteral("num_byte"), 1);
+        field.Size = Edited.Size;
+        field.Name = QStringLiteral("F");
+        field.Meaning = Meaning();
     }
-    const QJsonObject packet_type{{QStringLiteral("packet_type"), -1},
-                                  {QStringLiteral("total_size"), 1 << 20},
-                                  {QStringLiteral("min_size"), 2},
-                                  {QStringLiteral("data"), QJsonArray{field}}};
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(
-        QJsonDocument(QJsonObject{{QStringLiteral("packet_data"), QJsonArray{packet_type}}})
-            .toJson(QJsonDocument::Compact));
+        QJsonDocument(DeviceTemplateFile::Write_Document({sample})).toJson(QJsonDocument::Compact));
     const QString packet = QStringLiteral("00") + Edit_Sample->text().remove(u' ');
     const DecodedPacket decoded =
         PacketDecoder(QString(), [](const UserMessage&) {}).Parse_Packet(file, packet);

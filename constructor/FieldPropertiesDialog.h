@@ -38,6 +38,7 @@ class FieldPropertiesDialog : public QDialog {
 
   private:
     void Build_Controls();
+    FieldMeaning Meaning() const; // what the controls set
     void Show_Keys(const FieldMeaning& meaning);
     void Add_Label_Row(const QString& value, const QString& label);
     void Update_Sample();

@@ -2,6 +2,7 @@
 
 #include "DeviceTemplateFile.h"
 #include "HexText.h"
+#include "TemplateKeys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,52 +34,58 @@ QStringList Range_Pieces(const QString& size) {
 
 // The list's codes and names are paired position by position; the surplus of the longer list is
 // dropped.
-QJsonArray Type_Entries(const TemplateRows::Cells& cells) {
+QList<TypeEntry> Type_Entries(const TemplateRows::Cells& cells) {
     const QStringList codes = cells[0].split(Comma);
     const QStringList names = cells[2].split(Comma);
-    QJsonArray entries;
+    QList<TypeEntry> entries;
     for (qsizetype i = 0; i < codes.size() && i < names.size(); ++i)
-        entries.append(QJsonObject{{QStringLiteral("T"), TemplateRows::Cell_Number(codes[i])},
-                                   {QStringLiteral("name"), names[i]}});
+        entries.append({TemplateRows::Cell_Number(codes[i]), names[i]});
     return entries;
 }
 
-QJsonObject Packet_Object(const TemplateRows::Cells& cells) {
-    QJsonObject packet;
-    if (Is_Type_List(cells)) {
-        packet.insert(QStringLiteral("packet_type"), Type_Entries(cells));
-    } else {
-        packet.insert(QStringLiteral("packet_type"), TemplateRows::Cell_Number(cells[0]));
-        packet.insert(QStringLiteral("name"), cells[2]);
-    }
-    if (Is_Range(cells[1])) {
-        const QStringList pieces = Range_Pieces(cells[1]);
-        packet.insert(QStringLiteral("min_size"), TemplateRows::Cell_Number(pieces[0]));
-        packet.insert(QStringLiteral("total_size"), TemplateRows::Cell_Number(pieces[1]));
-    } else {
-        packet.insert(QStringLiteral("total_size"), TemplateRows::Cell_Number(cells[1]));
-    }
-    return packet;
+// A field takes only the meaning keys the decoder reads.
+BitFieldEntry Bit_Field(const Row& row) {
+    BitFieldEntry bit;
+    bit.Num_Bit = TemplateRows::Cell_Number(row.Texts[0]);
+    bit.Size = TemplateRows::Cell_Number(row.Texts[1]);
+    bit.Name = row.Texts[2];
+    bit.Meaning = FieldMeaning::Of_Bit_Field(row.Meaning);
+    return bit;
 }
 
-// Byte fields (with their bit fields) or bit fields, in the tree's order.
-QJsonArray Field_Array(const QList<Row>& rows, TemplateRows::Level level) {
-    const bool bytes = level == TemplateRows::Level::Byte_Field;
-    QJsonArray fields;
-    for (const Row& row : rows) {
-        QJsonObject field{{bytes ? QStringLiteral("num_byte") : QStringLiteral("num_bit"),
-                           TemplateRows::Cell_Number(row.Texts[0])},
-                          {QStringLiteral("size"), TemplateRows::Cell_Number(row.Texts[1])},
-                          {QStringLiteral("name"), row.Texts[2]}};
-        if (bytes && !row.Children.isEmpty())
-            field.insert(QStringLiteral("bitmap"),
-                         Field_Array(row.Children, TemplateRows::Level::Bit_Field));
-        // Only the keys the decoder takes, each only when set.
-        (bytes ? FieldMeaning::Of_Byte_Field(row.Meaning) : FieldMeaning::Of_Bit_Field(row.Meaning))
-            .Write_To(field);
-        fields.append(field);
+ByteFieldEntry Byte_Field(const Row& row) {
+    ByteFieldEntry field;
+    field.Num_Byte = TemplateRows::Cell_Number(row.Texts[0]);
+    field.Size = TemplateRows::Cell_Number(row.Texts[1]);
+    field.Name = row.Texts[2];
+    field.Meaning = FieldMeaning::Of_Byte_Field(row.Meaning);
+    field.Has_Bitmap = !row.Children.isEmpty();
+    for (const Row& bit : row.Children)
+        field.Bitmap.append(Bit_Field(bit));
+    return field;
+}
+
+PacketTemplate Packet_Template(const Row& row) {
+    const TemplateRows::Cells& cells = row.Texts;
+    PacketTemplate packet;
+    packet.Is_Type_Array = Is_Type_List(cells);
+    if (packet.Is_Type_Array) {
+        packet.Types = Type_Entries(cells);
+    } else {
+        packet.Packet_Type = TemplateRows::Cell_Number(cells[0]);
+        packet.Name = cells[2];
     }
-    return fields;
+    packet.Has_Min_Size = Is_Range(cells[1]);
+    if (packet.Has_Min_Size) {
+        const QStringList pieces = Range_Pieces(cells[1]);
+        packet.Min_Size = TemplateRows::Cell_Number(pieces[0]);
+        packet.Total_Size = TemplateRows::Cell_Number(pieces[1]);
+    } else {
+        packet.Total_Size = TemplateRows::Cell_Number(cells[1]);
+    }
+    for (const Row& field : row.Children)
+        packet.Data.append(Byte_Field(field));
+    return packet;
 }
 
 Row Packet_Row(const PacketTemplate& packet) {
@@ -123,7 +130,7 @@ QString Member_Path(const QString& path, const QString& key) {
 // A key the save adds changes nothing when the reader took its absence for the same value (0,
 // empty text, no entries); only `min_size` means something by being there at all.
 bool Adds_Meaning(const QString& key, const QJsonValue& value) {
-    return key == QLatin1String("min_size") ||
+    return key == TemplateKeys::Min_Size ||
            (value != QJsonValue(0) && value != QJsonValue(QString()) &&
             value != QJsonValue(QJsonArray()));
 }
@@ -183,14 +190,11 @@ std::optional<int> TemplateRows::Converted_Number(const QString& text) {
 }
 
 QJsonObject TemplateRows::To_Json(const QList<Row>& rows) {
-    QJsonArray packets;
-    for (const Row& row : rows) {
-        QJsonObject packet = Packet_Object(row.Texts);
-        if (!row.Children.isEmpty())
-            packet.insert(QStringLiteral("data"), Field_Array(row.Children, Level::Byte_Field));
-        packets.append(packet);
-    }
-    return {{QStringLiteral("packet_data"), packets}};
+    QList<PacketTemplate> templates;
+    templates.reserve(rows.size());
+    for (const Row& row : rows)
+        templates.append(Packet_Template(row));
+    return DeviceTemplateFile::Write_Document(templates);
 }
 
 TemplateRows::Loaded TemplateRows::From_Json(const QByteArray& document) {
@@ -202,7 +206,7 @@ TemplateRows::Loaded TemplateRows::From_Json(const QByteArray& document) {
             QStringLiteral("%1 (байт %2)").arg(error.errorString()).arg(error.offset);
         return loaded;
     }
-    const QJsonArray packets = json.object().value(QLatin1String("packet_data")).toArray();
+    const QJsonArray packets = json.object().value(TemplateKeys::Packet_Data).toArray();
     for (const QJsonValue& packet : packets)
         loaded.Rows.append(Packet_Row(DeviceTemplateFile::Read_Template(packet.toObject())));
     const QJsonValue had = json.isObject() ? QJsonValue(json.object()) : QJsonValue(json.array());

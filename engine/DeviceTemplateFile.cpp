@@ -1,6 +1,7 @@
 #include "DeviceTemplateFile.h"
 
 #include "TemplateJson.h"
+#include "TemplateKeys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,15 +10,16 @@
 
 using TemplateJson::Read_Int;
 using TemplateJson::Read_Name;
+namespace Keys = TemplateKeys;
 
 namespace {
 
 ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     ByteFieldEntry field;
-    field.Num_Byte = Read_Int(entry.value(QLatin1String("num_byte")));
-    field.Size = Read_Int(entry.value(QLatin1String("size")));
-    field.Name = Read_Name(entry.value(QLatin1String("name")));
-    const QJsonValue bitmap = entry.value(QLatin1String("bitmap"));
+    field.Num_Byte = Read_Int(entry.value(Keys::Num_Byte));
+    field.Size = Read_Int(entry.value(Keys::Size));
+    field.Name = Read_Name(entry.value(Keys::Name));
+    const QJsonValue bitmap = entry.value(Keys::Bitmap);
     field.Has_Bitmap = bitmap.isArray();
     if (field.Has_Bitmap)
         field.Bitmap = DeviceTemplateFile::Read_Bitmap(bitmap.toArray());
@@ -43,9 +45,8 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
     bits.reserve(array.size());
     for (const QJsonValue& value : array) {
         const QJsonObject entry = value.toObject();
-        const QString name = Read_Name(entry.value(QLatin1String("name")));
-        bits.append({Read_Int(entry.value(QLatin1String("num_bit"))),
-                     Read_Int(entry.value(QLatin1String("size"))), name,
+        const QString name = Read_Name(entry.value(Keys::Name));
+        bits.append({Read_Int(entry.value(Keys::Num_Bit)), Read_Int(entry.value(Keys::Size)), name,
                      FieldLine::Bit_Field_Name(name), FieldLine::Of_Bitmap_Entry(name),
                      FieldMeaning::Of_Bit_Field(entry)});
     }
@@ -55,25 +56,25 @@ QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
 PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
     PacketTemplate result;
     result.Is_Empty = json.isEmpty();
-    const QJsonValue type = json.value(QLatin1String("packet_type"));
+    const QJsonValue type = json.value(Keys::Packet_Type);
     result.Is_Type_Array = type.isArray();
     if (result.Is_Type_Array) {
         const QJsonArray entries = type.toArray();
         result.Types.reserve(entries.size());
         for (const QJsonValue& value : entries) {
             const QJsonObject entry = value.toObject();
-            result.Types.append({Read_Int(entry.value(QLatin1String("T"))),
-                                 Read_Name(entry.value(QLatin1String("name")))});
+            result.Types.append(
+                {Read_Int(entry.value(Keys::Type)), Read_Name(entry.value(Keys::Name))});
         }
     } else {
         result.Packet_Type = Read_Int(type);
-        result.Name = Read_Name(json.value(QLatin1String("name")));
+        result.Name = Read_Name(json.value(Keys::Name));
     }
-    result.Total_Size = Read_Int(json.value(QLatin1String("total_size")));
-    result.Has_Min_Size = json.contains(QLatin1String("min_size"));
-    result.Min_Size = Read_Int(json.value(QLatin1String("min_size")));
-    result.Has_Err = json.contains(QLatin1String("ERR"));
-    const QJsonArray data = json.value(QLatin1String("data")).toArray();
+    result.Total_Size = Read_Int(json.value(Keys::Total_Size));
+    result.Has_Min_Size = json.contains(Keys::Min_Size);
+    result.Min_Size = Read_Int(json.value(Keys::Min_Size));
+    result.Has_Err = json.contains(Keys::Error_Mark);
+    const QJsonArray data = json.value(Keys::Data).toArray();
     result.Data.reserve(data.size());
     for (const QJsonValue& value : data) {
         result.Data.append(Read_Byte_Field(value.toObject()));
@@ -95,7 +96,7 @@ QString DeviceTemplateFile::Type_Name(const PacketTemplate& packet_template, int
 DeviceTemplateFile DeviceTemplateFile::From_Json(const QByteArray& document) {
     DeviceTemplateFile file;
     const QJsonObject root = QJsonDocument::fromJson(document).object();
-    const QJsonValue packet_data = root.value(QLatin1String("packet_data"));
+    const QJsonValue packet_data = root.value(Keys::Packet_Data);
     file.Valid_Document = packet_data.isArray();
     const QJsonArray templates = packet_data.toArray();
     file.Templates_List.reserve(templates.size());
@@ -142,4 +143,57 @@ void DeviceTemplateFile::Build_Selections() {
         if (Selections[type].Index >= 0)
             Selections[type].Type_Name = Type_Name(Templates_List.at(Selections[type].Index), type);
     }
+}
+
+namespace {
+
+QJsonObject Write_Bit_Field(const BitFieldEntry& bit) {
+    QJsonObject entry{{Keys::Num_Bit, bit.Num_Bit}, {Keys::Size, bit.Size}, {Keys::Name, bit.Name}};
+    bit.Meaning.Write_To(entry);
+    return entry;
+}
+
+QJsonObject Write_Byte_Field(const ByteFieldEntry& field) {
+    QJsonObject entry{
+        {Keys::Num_Byte, field.Num_Byte}, {Keys::Size, field.Size}, {Keys::Name, field.Name}};
+    if (field.Has_Bitmap) {
+        QJsonArray bitmap;
+        for (const BitFieldEntry& bit : field.Bitmap)
+            bitmap.append(Write_Bit_Field(bit));
+        entry.insert(Keys::Bitmap, bitmap);
+    }
+    field.Meaning.Write_To(entry);
+    return entry;
+}
+
+} // namespace
+
+QJsonObject DeviceTemplateFile::Write_Template(const PacketTemplate& packet_template) {
+    QJsonObject json;
+    if (packet_template.Is_Type_Array) {
+        QJsonArray types;
+        for (const TypeEntry& entry : packet_template.Types)
+            types.append(QJsonObject{{Keys::Type, entry.T}, {Keys::Name, entry.Name}});
+        json.insert(Keys::Packet_Type, types);
+    } else {
+        json.insert(Keys::Packet_Type, packet_template.Packet_Type);
+        json.insert(Keys::Name, packet_template.Name);
+    }
+    json.insert(Keys::Total_Size, packet_template.Total_Size);
+    if (packet_template.Has_Min_Size)
+        json.insert(Keys::Min_Size, packet_template.Min_Size);
+    if (!packet_template.Data.isEmpty()) {
+        QJsonArray data;
+        for (const ByteFieldEntry& field : packet_template.Data)
+            data.append(Write_Byte_Field(field));
+        json.insert(Keys::Data, data);
+    }
+    return json;
+}
+
+QJsonObject DeviceTemplateFile::Write_Document(const QList<PacketTemplate>& templates) {
+    QJsonArray packet_data;
+    for (const PacketTemplate& packet_template : templates)
+        packet_data.append(Write_Template(packet_template));
+    return {{Keys::Packet_Data, packet_data}};
 }

@@ -41,6 +41,13 @@ class DeviceTemplateFile {
     // The name of a type in a template: for the array form, the first entry with that T.
     static QString Type_Name(const PacketTemplate& packet_template, int type_byte);
 
+    // The keys of a template, and of a document of templates, that Read_Template and From_Json
+    // read back as the same values. `min_size` is written with Has_Min_Size only, the template's
+    // `name` with the integer form only, `data` only when there are fields, `bitmap` with
+    // Has_Bitmap only, and `ERR` (a hand-written mark) never.
+    static QJsonObject Write_Template(const PacketTemplate& packet_template);
+    static QJsonObject Write_Document(const QList<PacketTemplate>& templates);
+
     const QList<PacketTemplate>& Templates() const { return Templates_List; }
     const Selection& Select(int type_byte) const { return Selections[type_byte & 0xFF]; }
     bool Is_Valid_Document() const { return Valid_Document; }

@@ -2,6 +2,7 @@
 
 #include "DeviceTemplateFile.h"
 #include "TemplateJson.h"
+#include "TemplateKeys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +16,7 @@
 namespace {
 
 using Finding = TemplateLinter::Finding;
+namespace Keys = TemplateKeys;
 
 Finding Field_Finding(int index, const QString& field_name, const QString& text) {
     return {index, true, field_name, text};
@@ -243,22 +245,22 @@ void Lint_Numbers(int index, const QJsonObject& json, QList<Finding>& findings) 
                                   : Template_Finding(index, text));
         }
     };
-    const QJsonValue type = json.value(QLatin1String("packet_type"));
-    check(json, {QStringLiteral("total_size"), QStringLiteral("min_size")}, nullptr, QString());
+    const QJsonValue type = json.value(Keys::Packet_Type);
+    check(json, {Keys::Total_Size, Keys::Min_Size}, nullptr, QString());
     if (!type.isArray())
-        check(json, {QStringLiteral("packet_type")}, nullptr, QString());
+        check(json, {Keys::Packet_Type}, nullptr, QString());
     const QJsonArray entries = type.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i)
-        check(entries[i].toObject(), {QStringLiteral("T")}, nullptr,
+        check(entries[i].toObject(), {Keys::Type}, nullptr,
               QStringLiteral("type entry %1: ").arg(i));
-    for (const QJsonValue& value : json.value(QLatin1String("data")).toArray()) {
+    for (const QJsonValue& value : json.value(Keys::Data).toArray()) {
         const QJsonObject field = value.toObject();
-        const QString name = TemplateJson::Read_Name(field.value(QLatin1String("name")));
-        check(field, {QStringLiteral("num_byte"), QStringLiteral("size")}, &name, QString());
-        for (const QJsonValue& bit : field.value(QLatin1String("bitmap")).toArray())
-            check(bit.toObject(), {QStringLiteral("num_bit"), QStringLiteral("size")}, &name,
+        const QString name = TemplateJson::Read_Name(field.value(Keys::Name));
+        check(field, {Keys::Num_Byte, Keys::Size}, &name, QString());
+        for (const QJsonValue& bit : field.value(Keys::Bitmap).toArray())
+            check(bit.toObject(), {Keys::Num_Bit, Keys::Size}, &name,
                   QStringLiteral("bit field \"%1\": ")
-                      .arg(TemplateJson::Read_Name(bit.toObject().value(QLatin1String("name")))));
+                      .arg(TemplateJson::Read_Name(bit.toObject().value(Keys::Name))));
     }
 }
 
@@ -270,7 +272,7 @@ std::optional<Finding> Lint_Document(const QByteArray& document) {
                                         .arg(error.errorString(), QString::number(error.offset)));
     if (!json.isObject())
         return Template_Finding(-1, QStringLiteral("the root is not a JSON object"));
-    if (!json.object().value(QLatin1String("packet_data")).isArray())
+    if (!json.object().value(Keys::Packet_Data).isArray())
         return Template_Finding(-1, QStringLiteral("no packet_data array"));
     return std::nullopt;
 }
@@ -301,7 +303,7 @@ QList<TemplateLinter::Finding> TemplateLinter::Lint(const QByteArray& document) 
     const DeviceTemplateFile file = DeviceTemplateFile::From_Json(document);
     // The numbers are checked as they stand in the file, before the reading rules take them.
     const QJsonArray elements =
-        QJsonDocument::fromJson(document).object().value(QLatin1String("packet_data")).toArray();
+        QJsonDocument::fromJson(document).object().value(Keys::Packet_Data).toArray();
     for (int index = 0; index < file.Templates().size(); ++index) {
         const PacketTemplate& packet_template = file.Templates().at(index);
         Lint_Numbers(index, elements.at(index).toObject(), findings);
