@@ -1,7 +1,5 @@
 #include "ShownResult.h"
 
-#include <QStringView>
-
 #include <algorithm>
 
 namespace {
