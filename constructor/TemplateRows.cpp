@@ -43,7 +43,8 @@ QList<TypeEntry> Type_Entries(const TemplateRows::Cells& cells) {
     return entries;
 }
 
-// A field takes only the meaning keys the decoder reads.
+// The rows become the values the reader makes of a file, which the file's writer saves; a field
+// keeps only the meaning keys the decoder reads.
 BitFieldEntry Bit_Field(const Row& row) {
     BitFieldEntry bit;
     bit.Num_Bit = TemplateRows::Cell_Number(row.Texts[0]);
