@@ -121,7 +121,10 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
     return i;
 }
 
-void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, bool hex_is_digits) {
+// `hex_at` is where the record's "hex" holds the hex text as it is (digits only): a field's "raw"
+// bytes are copied from there.
+void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, bool hex_is_digits,
+                qsizetype hex_at) {
     out.Put_Literal(",\"fields\":[");
     for (qsizetype i = 0; i < packet.size();) {
         const DecodedField& field = packet.at(i);
@@ -139,8 +142,14 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
             out.Put_Literal(",\"size\":");
             out.Put_Decimal(field.Size);
             out.Put_Literal(",\"raw\":");
-            Put_Hex(out, hex.sliced(2 * qsizetype(field.Offset), 2 * qsizetype(field.Size)),
-                    hex_is_digits);
+            const qsizetype first = 2 * qsizetype(field.Offset), count = 2 * qsizetype(field.Size);
+            if (hex_is_digits) {
+                out.Put('"');
+                out.Put_Again(hex_at + first, count);
+                out.Put('"');
+            } else {
+                JsonRecord::Put_String(out, hex.sliced(first, count));
+            }
         } else {
             out.Put_Literal("null,\"size\":null,\"raw\":null");
         }
@@ -300,9 +309,16 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         out.Put_Literal("null");
     }
     out.Put_Literal(",\"input\":");
-    Put_String(out, input);
+    const qsizetype input_at = out.Position();
+    const bool verbatim = Put_String(out, input);
     out.Put_Literal(",\"hex\":");
-    Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
+    // A plain hex paste is its own hex text (nothing was removed from it): its bytes are those
+    // just written, quotes included.
+    const qsizetype hex_at = out.Position() + 1;
+    if (verbatim && result.Form == PasteForm::Kind::Hex && result.Hex_Text.size() == input.size())
+        out.Put_Again(input_at, input.size() + 2);
+    else
+        Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
     out.Put(Form_Pieces[static_cast<int>(result.Form)]);
     Put_Bool(out, result.Is_Decoded());
     out.Put_Literal(",\"type\":");
@@ -326,7 +342,7 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     if (result.Is_Length_Error())
         out.Put_Literal(",\"fields\":[");
     else
-        Put_Fields(out, result.Packet, result.Hex_Text, result.Hex_Is_Digits);
+        Put_Fields(out, result.Packet, result.Hex_Text, result.Hex_Is_Digits, hex_at);
     if (result.Messages.isEmpty() && result.Warnings.isEmpty())
         return out.Put_Literal("],\"messages\":[],\"warnings\":[]}\n"); // nearly every record
     out.Put(']');
