@@ -62,17 +62,19 @@ const FieldLine& Line_Of(const DecodedField& field, std::shared_ptr<const FieldL
     return field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
 }
 
-// number, unit and label, then the key that follows them: `plain_next` is that key after a null
-// unit and label, as one piece for nearly every field.
-// `value_at` is where the value's text was written as it is (ASCII, nothing escaped), or -1: a
-// number that is the start of that text is copied from there.
+// A field's object up to its place: name, value, number, unit and label, then the key that follows
+// them. `plain_next` is that key after a null unit and label, one piece for nearly every field.
 template <qsizetype Plain_Size, qsizetype Size>
-void Put_Meaning(Utf8Writer& out, const DecodedField& field, const FieldLine& line,
-                 qsizetype value_at, const char (&plain_next)[Plain_Size],
-                 const char (&next)[Size]) {
+void Put_Value(Utf8Writer& out, const DecodedField& field, const FieldLine& line,
+               const char (&plain_next)[Plain_Size], const char (&next)[Size]) {
+    out.Put(line.Json_Opening);
+    // A value written as it is (ASCII, nothing escaped) holds the bytes of a number that is the
+    // start of it.
+    const qsizetype value_at = out.Position() + 1;
+    const bool verbatim = JsonRecord::Put_String(out, field.Value);
     out.Put_Literal(",\"number\":");
     const FieldNumber& number = field.Number;
-    if (number.Type == FieldNumber::Kind::Prefix && value_at >= 0)
+    if (number.Type == FieldNumber::Kind::Prefix && verbatim)
         out.Put_Again(value_at, number.Length < 0 ? field.Value.size() : number.Length);
     else if (!JsonRecord::Put_Number(out, field))
         out.Put_Literal("null");
@@ -102,11 +104,7 @@ qsizetype Put_Bits(Utf8Writer& out, const DecodedPacket& packet, qsizetype first
             out.Put_Literal(",\"bits\":[");
         else
             out.Put(',');
-        out.Put(bit.Line->Json_Opening);
-        const qsizetype value_at = out.Position() + 1;
-        const bool verbatim = JsonRecord::Put_String(out, bit.Value);
-        Put_Meaning(out, bit, *bit.Line, verbatim ? value_at : -1,
-                    ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
+        Put_Value(out, bit, *bit.Line, ",\"unit\":null,\"label\":null,\"bit\":", ",\"bit\":");
         if (bit.Is_Bit_Field()) {
             out.Put_Decimal(bit.Bit);
             out.Put_Literal(",\"size\":");
@@ -132,11 +130,7 @@ void Put_Fields(Utf8Writer& out, const DecodedPacket& packet, QStringView hex, b
         const FieldLine& line = Line_Of(field, made);
         if (i > 0)
             out.Put(',');
-        out.Put(line.Json_Opening);
-        const qsizetype value_at = out.Position() + 1;
-        const bool verbatim = JsonRecord::Put_String(out, field.Value);
-        Put_Meaning(out, field, line, verbatim ? value_at : -1,
-                    ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
+        Put_Value(out, field, line, ",\"unit\":null,\"label\":null,\"offset\":", ",\"offset\":");
         if (field.Is_In_Packet()) {
             out.Put_Decimal(field.Offset);
             out.Put_Literal(",\"size\":");
