@@ -54,15 +54,8 @@ std::uint8_t Class_Of(char16_t c) {
     return c < 128 ? Classes[c] : std::uint8_t{Other};
 }
 
-// The classes a text holds.
-std::uint8_t Classes_In(QStringView text) {
-    std::uint8_t classes = 0;
-    for (const QChar c : text)
-        classes |= Class_Of(c.unicode());
-    return classes;
-}
-
-// The same, copying the text into `copy` on the way: nearly every paste is its own hex text.
+// The classes a text holds, copying the text into `copy` on the way: nearly every paste is its own
+// hex text.
 std::uint8_t Copy_Classes_In(QStringView text, QString& copy) {
     copy.resize(text.size());
     char16_t* const out = reinterpret_cast<char16_t*>(copy.data());
@@ -157,8 +150,6 @@ PacketConversion::PacketConversion(const QString& device_name, MessageReporter r
       Device_Utf8(device_name.toUtf8()) {}
 
 QString PacketConversion::Clean_Input(const QString& input) {
-    if ((Classes_In(input) & Blank) == 0)
-        return input;
     QString cleaned;
     cleaned.reserve(input.size());
     for (const QChar c : input) {
@@ -170,15 +161,12 @@ QString PacketConversion::Clean_Input(const QString& input) {
 
 PacketConversion::Detection PacketConversion::Detect_Base64(QStringView cleaned) {
     // Every alternative of the pattern matches a single character, so the first match is the
-    // first marker. Hex pastes hold none, and a scan for the classes alone tells that quicker.
-    return (Classes_In(cleaned) & Marker) == 0 ? Detection{} : First_Marker(cleaned);
-}
-
-PacketConversion::Detection PacketConversion::First_Marker(QStringView cleaned) {
-    qsizetype at = 0;
-    while ((Class_Of(cleaned[at].unicode()) & Marker) == 0)
-        ++at;
-    return {at};
+    // first marker.
+    for (qsizetype at = 0; at < cleaned.size(); ++at) {
+        if ((Class_Of(cleaned[at].unicode()) & Marker) != 0)
+            return {at};
+    }
+    return {};
 }
 
 bool PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
@@ -282,7 +270,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
                        : PasteForm::Kind::Hex;
     const bool spelled = Current.Form != PasteForm::Kind::Hex;
     const Detection detection =
-        !spelled && (classes & Marker) != 0 ? First_Marker(cleaned) : Detection{};
+        !spelled && (classes & Marker) != 0 ? Detect_Base64(cleaned) : Detection{};
     if (Diagnostic_Lines)
         qCDebug(Conversion_Log) << detection.Captured_Texts(cleaned)
                                 << (detection.Found() ? QString(cleaned[detection.Position])

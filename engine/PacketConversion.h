@@ -89,22 +89,20 @@ class PacketConversion {
     // caller writes what it needs from the result).
     const Result& Run(const QString& input, const Decode_Function& decode, Output* output);
 
-    // Removes tabs, line feeds and spaces, and nothing else; hands back the input itself when it
-    // holds none of them.
-    static QString Clean_Input(const QString& input);
+    // Where the cleaned paste shows itself as base64: its first marker.
     static Detection Detect_Base64(QStringView cleaned);
     // Sets `hex` to the lower-case hex of the base64-decoded bytes (two digits per byte, as
     // QByteArray::toHex writes them), empty when the text is not valid base64 (then false).
     static bool Hex_From_Base64(QStringView cleaned, QString& hex);
 
-    // Appends "to HEX - <hex text>" and an empty line, as UTF-8: what a base64 paste shows first.
-    static void Append_Hex_Line(QByteArray& out, QStringView hex_text);
-
     static UserMessage Empty_Input_Message();
     static UserMessage Not_Decoded_Message();
 
   private:
-    static Detection First_Marker(QStringView cleaned); // the text holds a marker
+    // Removes tabs, line feeds and spaces, and nothing else.
+    static QString Clean_Input(const QString& input);
+    // Appends "to HEX - <hex text>" and an empty line, as UTF-8: what a base64 paste shows first.
+    static void Append_Hex_Line(QByteArray& out, QStringView hex_text);
     // `has_other`: the input holds a character that is no hex digit, blank or marker.
     void Find_Warnings(QStringView input, bool has_other, bool base64_decoded);
 
