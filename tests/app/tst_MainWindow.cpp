@@ -4,6 +4,7 @@
 #include "ModalBoxes.h"
 #include "PacketBuilder.h"
 #include "RememberedDevice.h"
+#include "SafeFile.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
 #include "ToolkitTranslation.h"
@@ -274,7 +275,7 @@ class TestMainWindow : public QObject {
         else if (tag == "FIFO")
             QVERIFY(file.remove() && ::mkfifo(QFile::encodeName(file.fileName()), 0600) == 0);
         else
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize((qint64(64) << 20) + 1));
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(SafeFile::Max_Read_Size + 1));
         file.close();
         for (const QStringList& shown : {QStringList{box}, QStringList()}) {
             ModalBoxes answerer;

@@ -2,6 +2,7 @@
 // reader finds exactly the old entries and the change, and a save killed at any step is undone
 // (or kept, once done) by the next start.
 #include "DeviceRegistry.h"
+#include "SafeFile.h"
 #include "TestTable.h"
 #include "TestWorkspace.h"
 
@@ -166,7 +167,7 @@ class TestDeviceRegistry : public QObject {
         QVERIFY(tag != "FIFO" || ::mkfifo(QFile::encodeName(conf), 0600) == 0);
         QVERIFY(tag != "/dev/zero" || QFile::link("/dev/zero", conf));
         QVERIFY(!tag.startsWith("64") ||
-                (big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1)));
+                (big.open(QIODevice::WriteOnly) && big.resize(SafeFile::Max_Read_Size + 1)));
         big.close();
         QStringList shown;
         QCOMPARE(DeviceRegistry::Read(conf, [&](const UserMessage& m) { shown << m.Text; }).size(),
