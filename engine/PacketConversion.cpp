@@ -2,7 +2,7 @@
 
 #include "HexText.h"
 #include "ResultRenderer.h"
-#include "ShortCopy.h"
+#include "ReusedText.h"
 #include "Utf8Writer.h"
 
 #include <QDebug>
@@ -57,8 +57,7 @@ std::uint8_t Class_Of(char16_t c) {
 // The classes a text holds, copying the text into `copy` on the way: nearly every paste is its own
 // hex text.
 std::uint8_t Copy_Classes_In(QStringView text, QString& copy) {
-    copy.resize(text.size());
-    char16_t* const out = reinterpret_cast<char16_t*>(copy.data());
+    char16_t* const out = Text_To_Fill(copy, text.size());
     const char16_t* const in = text.utf16();
     std::uint8_t classes = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -99,8 +98,7 @@ bool Plain_Base64_To_Hex(QStringView text, QString& hex) {
     const qsizetype digits = size - padding;
     // Every digit carries six bits; a byte is complete as soon as eight have come in, and bits
     // left over at the end make no byte.
-    hex.resize(2 * (digits * 6 / 8));
-    char16_t* out = reinterpret_cast<char16_t*>(hex.data());
+    char16_t* out = Text_To_Fill(hex, 2 * (digits * 6 / 8));
     const auto value = [&](qsizetype i) -> std::uint32_t {
         return in[i] < 128 ? Base64_Values[in[i]] : Not_Base64;
     };
@@ -284,8 +282,7 @@ PacketConversion::Run(const QString& input, const Decode_Function& decode, Outpu
         if (output)
             Append_Hex_Line(output->Text, Current.Hex_Text);
     } else if (!spelled && (classes & Blank) != 0) {
-        Current.Hex_Text.resize(cleaned.size());
-        Short_Copy(Current.Hex_Text.data(), cleaned.utf16(), 2 * cleaned.size());
+        Assign_Text(Current.Hex_Text, cleaned);
     }
     // The hex a form spells holds digits only.
     if (spelled)

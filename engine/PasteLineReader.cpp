@@ -1,5 +1,7 @@
 #include "PasteLineReader.h"
 
+#include "ReusedText.h"
+
 #include <QStringDecoder>
 
 namespace {
@@ -17,8 +19,7 @@ bool Is_Skipped(QByteArrayView line) {
 void Assign_Utf8(QString& text, QByteArrayView line) {
     // ASCII lines, nearly all, are widened a byte per character while they are looked at; only
     // a line that turns out to hold anything else goes through Qt's UTF-8 decoder.
-    text.resize(line.size());
-    char16_t* const out = reinterpret_cast<char16_t*>(text.data());
+    char16_t* const out = Text_To_Fill(text, line.size());
     const char* const in = line.data();
     unsigned char seen = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
