@@ -46,7 +46,7 @@ void Place(DecodedField& field, QStringView packet, qint64 num_byte, qint64 size
     }
 }
 
-DecodedField& Next_Field(ResultFiller& out, const ByteFieldEntry& field) {
+Q_ALWAYS_INLINE DecodedField& Next_Field(ResultFiller& out, const ByteFieldEntry& field) {
     return out.Next(field.Name, field.Line);
 }
 
