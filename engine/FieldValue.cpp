@@ -351,7 +351,8 @@ void Write_Ascii(DecodedField& field, QStringView packet, qint64 num_byte, qint6
 
 void Put_Date(DecodedField& field, qint64 second) {
     char16_t text[ResultRenderer::Time_Length];
-    Assign_Text(field.Value, QStringView(text, ResultRenderer::Write_Time_Of(text, second)));
+    ResultRenderer::Write_Time_Of(text, second); // a date is always Time_Length characters
+    Assign_Text(field.Value, QStringView(text, ResultRenderer::Time_Length));
     field.Is_Date = true;
 }
 

@@ -217,9 +217,9 @@ bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non
         out.Put_Text(std::isnan(number.Real) ? u"nan" : number.Real < 0 ? u"-inf" : u"inf");
         return true;
     }
-    char text[64]; // the longest shortest form of a double is 24 characters
-    const auto [end, error] = std::to_chars(text, text + 32, number.Real);
-    out.Put(QByteArrayView(text, error == std::errc() ? end - text : 0));
+    char text[32]; // the longest shortest form of a double is 24 characters
+    const auto [end, error] = std::to_chars(text, text + sizeof text, number.Real);
+    out.Put(QByteArrayView(text, error == std::errc() ? std::min<qsizetype>(end - text, 32) : 0));
     return true;
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 // Copies bytes. The pieces of a result are short (names, numbers, bits), and calling the
-// library's copy costs more than the copying: up to 32 bytes are moved as two fixed-size blocks,
+// library's copy costs more than the copying: up to 64 bytes are moved as two fixed-size blocks,
 // which the compiler turns into a few plain moves (overlapping when the size lies between).
 // Always inlined: where the size is known when compiling, only those moves are left.
 Q_ALWAYS_INLINE void Short_Copy(void* to, const void* from, qsizetype size) {
@@ -22,8 +22,13 @@ Q_ALWAYS_INLINE void Short_Copy(void* to, const void* from, qsizetype size) {
     struct Block_16 {
         char Bytes[16];
     };
-    if (size > 32) {
+    struct Block_32 {
+        char Bytes[32];
+    };
+    if (size > 64) {
         std::memcpy(out, in, static_cast<size_t>(size));
+    } else if (size >= 32) {
+        two(Block_32{});
     } else if (size >= 16) {
         two(Block_16{});
     } else if (size >= 8) {
