@@ -152,7 +152,7 @@ void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedP
     out.Put('\n');
     for (const DecodedField& field : packet) {
         if (field_starts)
-            field_starts->append(out.Cursor() - bytes.constData());
+            field_starts->append(out.Position());
         // A field made by hand has no line yet: it is worked out from its name here.
         std::shared_ptr<const FieldLine> made;
         const FieldLine& line = field.Line ? *field.Line : *(made = FieldLine::Of(field.Name));
@@ -164,7 +164,7 @@ void Append_Result(QByteArray& bytes, QByteArrayView device_utf8, const DecodedP
         out.Put('\n');
     }
     if (field_starts)
-        field_starts->append(out.Cursor() - bytes.constData());
+        field_starts->append(out.Position());
     out.Put(QByteArrayView("\n\n", 2));
 }
 
