@@ -14,6 +14,19 @@ namespace Keys = TemplateKeys;
 
 namespace {
 
+QList<BitFieldEntry> Read_Bitmap(const QJsonArray& array) {
+    QList<BitFieldEntry> bits;
+    bits.reserve(array.size());
+    for (const QJsonValue& value : array) {
+        const QJsonObject entry = value.toObject();
+        const QString name = Read_Name(entry.value(Keys::Name));
+        bits.append({Read_Int(entry.value(Keys::Num_Bit)), Read_Int(entry.value(Keys::Size)), name,
+                     FieldLine::Bit_Field_Name(name), FieldLine::Of_Bitmap_Entry(name),
+                     FieldMeaning::Of_Bit_Field(entry)});
+    }
+    return bits;
+}
+
 ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     ByteFieldEntry field;
     field.Num_Byte = Read_Int(entry.value(Keys::Num_Byte));
@@ -22,7 +35,7 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
     const QJsonValue bitmap = entry.value(Keys::Bitmap);
     field.Has_Bitmap = bitmap.isArray();
     if (field.Has_Bitmap)
-        field.Bitmap = DeviceTemplateFile::Read_Bitmap(bitmap.toArray());
+        field.Bitmap = Read_Bitmap(bitmap.toArray());
     field.Meaning = FieldMeaning::Of_Byte_Field(entry);
     const bool time_name =
         !field.Name.contains(FieldLine::Bit_Marker) && FieldLine::Is_Time_Name(field.Name);
@@ -39,19 +52,6 @@ ByteFieldEntry Read_Byte_Field(const QJsonObject& entry) {
 }
 
 } // namespace
-
-QList<BitFieldEntry> DeviceTemplateFile::Read_Bitmap(const QJsonArray& array) {
-    QList<BitFieldEntry> bits;
-    bits.reserve(array.size());
-    for (const QJsonValue& value : array) {
-        const QJsonObject entry = value.toObject();
-        const QString name = Read_Name(entry.value(Keys::Name));
-        bits.append({Read_Int(entry.value(Keys::Num_Bit)), Read_Int(entry.value(Keys::Size)), name,
-                     FieldLine::Bit_Field_Name(name), FieldLine::Of_Bitmap_Entry(name),
-                     FieldMeaning::Of_Bit_Field(entry)});
-    }
-    return bits;
-}
 
 PacketTemplate DeviceTemplateFile::Read_Template(const QJsonObject& json) {
     PacketTemplate result;

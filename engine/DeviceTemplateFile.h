@@ -4,7 +4,7 @@
 #include "SafeFile.h"
 
 #include <QByteArray>
-#include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -31,9 +31,8 @@ class DeviceTemplateFile {
     static std::optional<DeviceTemplateFile> Load(const QString& path,
                                                   SafeFile::ReadFailure* failure = nullptr);
 
-    // One element of `packet_data`, and one `bitmap` array, read by the template rules.
+    // One element of `packet_data`, read by the template rules.
     static PacketTemplate Read_Template(const QJsonObject& json);
-    static QList<BitFieldEntry> Read_Bitmap(const QJsonArray& bitmap);
     // The type bytes (0-255) a template accepts by itself: the T of each entry of the array form,
     // the integer form's value, or every type for -1. Among the templates accepting a type, the
     // last one in the file is selected.

@@ -121,10 +121,6 @@ bool Is_Date_Second(qint64 seconds) {
     return seconds >= First_Date_Second && seconds <= Last_Date_Second;
 }
 
-void Put_Time_Of(Utf8Writer& out, qint64 seconds) {
-    Put_Moment(out, Moment_Of(std::int64_t(seconds)));
-}
-
 void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds) {
     Put_Iso_Moment(out, Moment_Of(std::int64_t(seconds)));
 }

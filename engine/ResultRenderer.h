@@ -32,7 +32,6 @@ void Put_Iso_Time(Utf8Writer& out, QStringView value);
 inline constexpr qint64 First_Date_Second = -62135596800; // 0001-01-01T00:00:00Z
 inline constexpr qint64 Last_Date_Second = 253402300799;  // 9999-12-31T23:59:59Z
 bool Is_Date_Second(qint64 seconds);
-void Put_Time_Of(Utf8Writer& out, qint64 seconds);
 void Put_Iso_Time_Of(Utf8Writer& out, qint64 seconds);
 // The date as text into `out`, which has room for Time_Length characters; returns the position
 // after it.
