@@ -11,9 +11,11 @@
 // scripts) makes the value unreadable.
 namespace HexText {
 
-// Whether a character is a hexadecimal digit.
+// Whether a character is a hexadecimal digit. Written without branches, so that a loop testing
+// a whole text runs on many characters at once: setting bit 5 makes A-F lower-case and moves no
+// other character into a-f.
 constexpr bool Is_Digit(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    return (char16_t(c - u'0') <= 9) | (char16_t((c | 0x20) - u'a') <= 5);
 }
 
 namespace Detail {

@@ -55,15 +55,21 @@ std::uint8_t Class_Of(char16_t c) {
 }
 
 // The classes a text holds, copying the text into `copy` on the way: nearly every paste is its own
-// hex text.
+// hex text. Most pastes hold hex digits only, which one look that runs on many characters at once
+// tells; only the others are classified character by character.
 std::uint8_t Copy_Classes_In(QStringView text, QString& copy) {
     char16_t* const out = Text_To_Fill(copy, text.size());
     const char16_t* const in = text.utf16();
-    std::uint8_t classes = 0;
+    unsigned not_digits = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        classes |= Class_Of(in[i]);
+        not_digits |= !HexText::Is_Digit(in[i]);
         out[i] = in[i];
     }
+    if (not_digits == 0)
+        return text.isEmpty() ? 0 : Hex_Digit;
+    std::uint8_t classes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        classes |= Class_Of(in[i]);
     return classes;
 }
 

@@ -339,7 +339,8 @@ void PacketDecoder::Parse_Packet(const DeviceTemplateFile& file, QStringView pac
     ResultFiller out(result, packet_template.Field_Count);
     if (Has_Length_Error(out, packet_template, packet))
         return;
-    DecodedField& type = out.Next(Type_Field().Name, Type_Field().Line);
+    const Own_Field& type_field = Type_Field();
+    DecodedField& type = out.Next(type_field.Name, type_field.Line);
     ResultFiller::Share(type.Value, selection.Type_Name);
     type.Number.Type = FieldNumber::Kind::Integer;
     type.Number.Integer = type_byte;

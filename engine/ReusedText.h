@@ -5,12 +5,22 @@
 #include <QString>
 #include <QStringView>
 
-// Gives `text` `size` characters, to be overwritten through data(), in its own buffer: nothing is
-// called when it has them already, as a text filled again and again with the same length has.
+// Resizes a QString or QByteArray (to a size of 0 or more). Within the buffer the text owns alone
+// only its size changes, as in Qt's resize, but without a call into the library: the buffers
+// filled packet after packet change their length nearly every time.
+template <typename Text> Q_ALWAYS_INLINE void Resize_Text(Text& text, qsizetype size) {
+    auto& d = text.data_ptr();
+    if (d.needsDetach() || size > d.constAllocatedCapacity() - d.freeSpaceAtBegin())
+        return text.resize(size);
+    d.size = size;
+    if (d.constAllocatedCapacity() > 0)
+        d.data()[size] = 0; // the terminator Qt keeps after the last character
+}
+
+// Gives `text` `size` characters, to be overwritten through data(), in its own buffer.
 Q_ALWAYS_INLINE char16_t* Text_To_Fill(QString& text, qsizetype size) {
-    if (text.size() != size || !text.isDetached())
-        text.resize(size);
-    return reinterpret_cast<char16_t*>(text.data());
+    Resize_Text(text, size);
+    return reinterpret_cast<char16_t*>(text.data_ptr().data());
 }
 
 // Makes `out` hold `text`, writing into its own buffer when that is big enough and not shared:
@@ -21,7 +31,7 @@ Q_ALWAYS_INLINE void Assign_Text(QString& out, QStringView text) {
             out.clear(); // resizing a shared or null text would allocate a buffer for nothing
             return;
         }
-        out.resize(text.size());
+        Resize_Text(out, text.size());
     }
-    Short_Copy(out.data(), text.utf16(), 2 * text.size());
+    Short_Copy(out.data_ptr().data(), text.utf16(), 2 * text.size());
 }
