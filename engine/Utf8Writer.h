@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringView>
+#include <QtEndian>
 
 #include <iterator>
 
@@ -33,21 +34,10 @@ class Utf8Writer {
         Put(QByteArrayView(text, Size - 1));
     }
     void Put_Text(QStringView text) {
-        // ASCII (numbers, hex digits, Latin names) is by far the most common: it is copied a byte
-        // per character, and only text that turns out to hold anything else is written again, by
-        // Qt's encoder.
-        const char16_t* const in = text.utf16();
-        const qsizetype size = text.size();
-        Reserve(size);
-        char* const out = At; // a local pointer: stores through it cannot move it
-        unsigned seen = 0;
-        for (qsizetype i = 0; i < size; ++i) {
-            seen |= in[i];
-            out[i] = static_cast<char>(in[i]);
-        }
-        if (seen >= 0x80)
+        Reserve(text.size());
+        if (!Narrow_Ascii(At, text.utf16(), text.size()))
             return Put_Encoded(text);
-        At += size;
+        At += text.size();
     }
     // A whole number in decimal.
     void Put_Decimal(qint64 value) {
@@ -71,6 +61,39 @@ class Utf8Writer {
     void Advance(qsizetype size) { At += size; }
 
   private:
+    // Copies the characters a byte each; false when one is beyond ASCII (numbers, hex digits and
+    // Latin names, by far the most common text, are not), whose text Qt's encoder then writes
+    // again. The texts of a result are short: four characters at a time go through one 64-bit
+    // word, the last four overlapping those before them, and up to three by their first, middle
+    // and last, so that a text takes a step or two where a loop over characters takes ten.
+    static bool Narrow_Ascii(char* out, const char16_t* in, qsizetype size) {
+        if (size < 4) {
+            if (size == 0)
+                return true;
+            out[0] = static_cast<char>(in[0]);
+            out[size / 2] = static_cast<char>(in[size / 2]);
+            out[size - 1] = static_cast<char>(in[size - 1]);
+            return (in[0] | in[size / 2] | in[size - 1]) < 0x80;
+        }
+        quint64 seen = 0;
+        const auto four = [&](qsizetype at) {
+            quint64 word = qFromLittleEndian<quint64>(in + at); // characters 0-3, lowest bits first
+            if constexpr (Q_BYTE_ORDER ==
+                          Q_BIG_ENDIAN) // each character's bytes the other way round
+                word = ((word & 0x00FF00FF00FF00FFu) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFu);
+            seen |= word;
+            // With every high byte 0, bytes 0-1 then hold characters 0-1 and bytes 4-5 characters
+            // 2-3.
+            const quint64 pairs = word | (word >> 8);
+            qToLittleEndian(quint32((pairs & 0xFFFF) | ((pairs >> 16) & 0xFFFF0000)), out + at);
+        };
+        qsizetype at = 0;
+        for (; at + 4 <= size; at += 4)
+            four(at);
+        if (at < size)
+            four(size - 4);
+        return (seen & 0xFF80FF80FF80FF80u) == 0;
+    }
     void Grow(qsizetype size);
     void Put_Encoded(QStringView text);
 
