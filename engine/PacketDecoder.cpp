@@ -122,13 +122,15 @@ void Write_Number_Text(QString& out, QStringView packet, qint64 num_byte, qint64
         out = Wide_Number(packet, num_byte, size);
         return;
     }
-    char16_t digits[DecimalText::Max_Length];
-    const char16_t* const end = std::end(digits);
-    Assign_Text(out, QStringView(value > std::uint64_t(INT64_MAX) && size == 8
-                                     ? DecimalText::Put_Unsigned_Before(std::end(digits), value)
-                                     : DecimalText::Put_Before(std::end(digits),
-                                                               Signed_By_Size(value, size)),
-                                 end));
+    // The digits go straight into the text (see DecimalText::Put).
+    if (value > std::uint64_t(INT64_MAX) && size == 8) {
+        const int length = DecimalText::Length_Unsigned(value);
+        DecimalText::Put_Unsigned_Before(Text_To_Fill(out, length) + length, value);
+        return;
+    }
+    const qint64 number = Signed_By_Size(value, size);
+    const int length = DecimalText::Length(number);
+    DecimalText::Put_Before(Text_To_Fill(out, length) + length, number);
 }
 
 void Write_Number(ResultFiller& out, const ByteFieldEntry& field, QStringView packet) {
