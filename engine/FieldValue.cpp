@@ -430,20 +430,23 @@ void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
     }
 }
 
-void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group,
-                     QStringView bits) {
+void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group, int count) {
     field.Number.Type = FieldNumber::Kind::Integer;
     field.Number.Integer = group;
     if (const QString* label = meaning.Label_Of(group)) {
         field.Value = *label;
         field.Is_Label = true;
-    } else if (meaning.Kind == FieldMeaning::Format::Dec) {
-        Text_Builder text;
-        Append_Decimal(text, group);
-        Assign_Text(field.Value, text.View());
-    } else {
-        Assign_Text(field.Value, bits);
+        return;
     }
+    // Written straight into the value's own buffer (see DecimalText::Put).
+    if (meaning.Kind == FieldMeaning::Format::Dec) {
+        const int length = DecimalText::Length_Unsigned(group);
+        DecimalText::Put_Unsigned_Before(Text_To_Fill(field.Value, length) + length, group);
+        return;
+    }
+    char16_t* const bits = Text_To_Fill(field.Value, count);
+    for (int bit = 0; bit < count; ++bit)
+        bits[bit] = (group >> bit) & 1 ? u'1' : u'0';
 }
 
 } // namespace FieldValue

@@ -19,8 +19,7 @@ void Write(DecodedField& field, const ByteFieldEntry& entry, QStringView packet,
            qint64 count);
 
 // A bit group: its bits' unsigned value, `group`, of `count` bits (count > 0), under the entry's
-// meaning; `bits` is the group's text without a meaning (lowest bit first).
-void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group,
-                     QStringView bits);
+// meaning; without one, its bits as text, lowest first.
+void Write_Bit_Group(DecodedField& field, const FieldMeaning& meaning, unsigned group, int count);
 
 } // namespace FieldValue

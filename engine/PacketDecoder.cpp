@@ -50,28 +50,36 @@ Q_ALWAYS_INLINE DecodedField& Next_Field(ResultFiller& out, const ByteFieldEntry
     return out.Next(field.Name, field.Line);
 }
 
-// A text put together piece by piece in a fixed buffer and copied into its field in one go.
-// The longest text made here, a beacon line, has 89 characters.
+// A text put together piece by piece straight in the buffer of the text it is for (see
+// DecimalText::Put), which is cut to its length at the end. The longest text made here, a beacon
+// line, has 89 characters.
 class Line_Text {
   public:
+    explicit Line_Text(QString& out) : Out(out), Start(Text_To_Fill(out, Room)), At(Start) {}
+    ~Line_Text() { Resize_Text(Out, At - Start); }
+    Line_Text(const Line_Text&) = delete;
+    Line_Text& operator=(const Line_Text&) = delete;
+
     template <std::size_t Size> Line_Text& operator<<(const char16_t (&literal)[Size]) {
         return *this << QStringView(literal, qsizetype(Size - 1));
     }
     Line_Text& operator<<(QStringView text) {
-        Q_ASSERT(At + text.size() <= std::end(Buffer));
+        Q_ASSERT(At + text.size() <= Start + Room);
         Short_Copy(At, text.utf16(), 2 * text.size());
         At += text.size();
         return *this;
     }
     Line_Text& operator<<(qint64 value) {
+        Q_ASSERT(At + DecimalText::Max_Length <= Start + Room);
         At = DecimalText::Put(At, value);
         return *this;
     }
-    QStringView Text() const { return QStringView(Buffer, At); }
 
   private:
-    char16_t Buffer[128];
-    char16_t* At = Buffer;
+    static constexpr qsizetype Room = 128;
+    QString& Out;
+    char16_t* const Start;
+    char16_t* At;
 };
 
 // --- Numbers: sizes 1, 2 and 4 signed, 3 and 5 or more unsigned, little-endian.
@@ -147,10 +155,6 @@ void Write_Number(ResultFiller& out, const ByteFieldEntry& field, QStringView pa
 // have bits), lowest first, and their unsigned value as its number. `byte` is where low_byte
 // stands in the packet, -1 when the field was not read from the packet.
 void Write_Bits(ResultFiller& out, const QList<BitFieldEntry>& bitmap, int low_byte, int byte) {
-    char16_t bit_string[8];
-    for (int bit = 0; bit < 8; ++bit)
-        bit_string[bit] = (low_byte >> bit) & 1 ? u'1' : u'0';
-
     for (const BitFieldEntry& entry : bitmap) {
         const qint64 first = std::max<qint64>(entry.Num_Bit, 0);
         const qint64 end = std::min<qint64>(static_cast<qint64>(entry.Num_Bit) + entry.Size, 8);
@@ -160,7 +164,7 @@ void Write_Bits(ResultFiller& out, const QList<BitFieldEntry>& bitmap, int low_b
         else
             FieldValue::Write_Bit_Group(field, entry.Meaning,
                                         (low_byte >> first) & ((1u << (end - first)) - 1),
-                                        QStringView(bit_string + first, end - first));
+                                        static_cast<int>(end - first));
         if (byte >= 0) {
             field.Offset = byte;
             field.Size = 1;
@@ -213,7 +217,7 @@ int Unsigned_16(QStringView payload, qsizetype high_byte, qsizetype low_byte) {
 // The kind, in characters 11 and 12 of the 40, picks the words: iBeacon, Eddystone, ALTBeacon
 // or Киво. An unknown kind has no line.
 void Write_Beacon_Text(QString& out, QStringView payload) {
-    Line_Text line;
+    Line_Text line(out);
     switch (Byte_Value(payload[11], payload[12])) {
     case 1:
         line << u"iBeacon - UUID " << payload.sliced(0, 32) << u" MajorID "
@@ -234,7 +238,6 @@ void Write_Beacon_Text(QString& out, QStringView payload) {
     default:
         break;
     }
-    Assign_Text(out, line.Text());
 }
 
 void Write_Typed_Bytes(ResultFiller& out, const ByteFieldEntry& field, QStringView packet) {
