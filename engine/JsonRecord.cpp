@@ -68,15 +68,9 @@ template <qsizetype Plain_Size, qsizetype Size>
 void Put_Value(Utf8Writer& out, const DecodedField& field, const FieldLine& line,
                const char (&plain_next)[Plain_Size], const char (&next)[Size]) {
     out.Put(line.Json_Opening);
-    // A value written as it is (ASCII, nothing escaped) holds the bytes of a number that is the
-    // start of it.
-    const qsizetype value_at = out.Position() + 1;
-    const bool verbatim = JsonRecord::Put_String(out, field.Value);
+    JsonRecord::Put_String(out, field.Value);
     out.Put_Literal(",\"number\":");
-    const FieldNumber& number = field.Number;
-    if (number.Type == FieldNumber::Kind::Prefix && verbatim)
-        out.Put_Again(value_at, number.Length < 0 ? field.Value.size() : number.Length);
-    else if (!JsonRecord::Put_Number(out, field))
+    if (!JsonRecord::Put_Number(out, field))
         out.Put_Literal("null");
     if (!field.Shows_Unit && !field.Is_Label)
         return out.Put_Literal(plain_next);
@@ -303,16 +297,10 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         out.Put_Literal("null");
     }
     out.Put_Literal(",\"input\":");
-    const qsizetype input_at = out.Position();
-    const bool verbatim = Put_String(out, input);
+    Put_String(out, input);
     out.Put_Literal(",\"hex\":");
-    // A plain hex paste is its own hex text (nothing was removed from it): its bytes are those
-    // just written, quotes included.
     const qsizetype hex_at = out.Position() + 1;
-    if (verbatim && result.Form == PasteForm::Kind::Hex && result.Hex_Text.size() == input.size())
-        out.Put_Again(input_at, input.size() + 2);
-    else
-        Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
+    Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
     out.Put(Form_Pieces[static_cast<int>(result.Form)]);
     Put_Bool(out, result.Is_Decoded());
     out.Put_Literal(",\"type\":");
