@@ -91,6 +91,10 @@ constexpr int Length(qint64 value) {
 // digits go straight to their places: a number put together elsewhere and copied would be read
 // back, in wide pieces, before its own narrow writes have landed, which stalls the processor.
 template <typename Char> Char* Put(Char* out, qint64 value) {
+    if (value >= 0 && value < 10) { // counts and places, nearly all one digit
+        *out = static_cast<Char>('0' + value);
+        return out + 1;
+    }
     Char* const end = out + Length(value);
     Put_Before(end, value);
     return end;
