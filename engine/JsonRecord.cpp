@@ -186,16 +186,24 @@ JsonRecord::JsonRecord(const QString& device_name) {
 
 bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite) {
     const FieldNumber& number = field.Number;
-    switch (number.Type) {
-    case FieldNumber::Kind::None:
+    // The kinds nearly every field has come first, tested one by one: a jump through a table on
+    // the kind, which changes from field to field, is mispredicted far more often.
+    if (number.Type == FieldNumber::Kind::None)
         return false;
-    case FieldNumber::Kind::Prefix:
+    if (number.Type == FieldNumber::Kind::Prefix) {
         out.Put_Text(number.Length < 0 ? QStringView(field.Value)
                                        : QStringView(field.Value).first(number.Length));
         return true;
-    case FieldNumber::Kind::Integer:
+    }
+    if (number.Type == FieldNumber::Kind::Integer) {
         out.Put_Decimal(number.Integer);
         return true;
+    }
+    switch (number.Type) {
+    case FieldNumber::Kind::None:
+    case FieldNumber::Kind::Prefix:
+    case FieldNumber::Kind::Integer:
+        Q_UNREACHABLE();
     case FieldNumber::Kind::Text:
         out.Put_Text(number.Text);
         return true;
