@@ -28,6 +28,14 @@ void Put_Escape(Utf8Writer& out, char16_t c) {
     }
 }
 
+// Whether a character of a word of Utf8Writer::Narrow_Ascii is below `limit` (at most 0x8000);
+// nonzero when one is. A borrow from the character below can set a bit of the ones above it,
+// but only once some character is below the limit.
+quint64 Has_Below(quint64 word, unsigned limit) {
+    return (word - limit * Utf8Writer::Each_Character) & ~word &
+           (0x8000 * Utf8Writer::Each_Character);
+}
+
 void Put_Bool(Utf8Writer& out, bool value) {
     out.Put(value ? QByteArrayView("true", 4) : QByteArrayView("false", 5));
 }
@@ -232,28 +240,26 @@ qint64 JsonRecord::Date_Second(const DecodedField& field) {
 }
 bool JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     // ASCII other than control characters, the quote and the backslash, nearly every text
-    // written, is copied as it is, in a loop without branches; text that needs escapes is written
-    // again, piece by piece.
+    // written, is copied as it is, looked at while it is copied; text beyond ASCII with nothing
+    // to escape (names and beacon lines) is encoded whole, and text that needs escapes is written
+    // piece by piece.
     const char16_t* const in = text.utf16();
     out.Reserve(text.size() + 2);
-    *out.Cursor() = '"';
-    out.Advance(1);
-    char* __restrict const plain_out = out.Cursor();
-    unsigned escape = 0;
-    unsigned wide = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const unsigned c = in[i];
-        escape |= (c < 0x20) | (c == u'"') | (c == u'\\');
-        wide |= c;
-        plain_out[i] = static_cast<char>(c);
+    char* const quote = out.Cursor();
+    *quote = '"';
+    quint64 escapes = 0;
+    const bool ascii = Utf8Writer::Narrow_Ascii(quote + 1, in, text.size(), [&](quint64 word) {
+        escapes |= Has_Below(word, 0x20) |
+                   Has_Below(word ^ (u'"' * Utf8Writer::Each_Character), 1) |
+                   Has_Below(word ^ (u'\\' * Utf8Writer::Each_Character), 1);
+    });
+    if (ascii && escapes == 0) {
+        quote[text.size() + 1] = '"';
+        out.Advance(text.size() + 2);
+        return true;
     }
-    if (escape == 0) {
-        // Text beyond ASCII with nothing to escape (names and beacon lines) is encoded whole.
-        if (wide < 0x80) {
-            plain_out[text.size()] = '"';
-            out.Advance(text.size() + 1);
-            return true;
-        }
+    out.Advance(1);
+    if (escapes == 0) {
         out.Put_Text(text);
         out.Put('"');
         return false;

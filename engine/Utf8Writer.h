@@ -60,30 +60,33 @@ class Utf8Writer {
     char* Cursor() { return At; }
     void Advance(qsizetype size) { At += size; }
 
-  private:
-    // Copies the characters a byte each; false when one is beyond ASCII (numbers, hex digits and
-    // Latin names, by far the most common text, are not), whose text Qt's encoder then writes
-    // again. The texts of a result are short: four characters at a time go through one 64-bit
-    // word, the last four overlapping those before them, and up to three by their first, middle
-    // and last, so that a text takes a step or two where a loop over characters takes ten.
-    static bool Narrow_Ascii(char* out, const char16_t* in, qsizetype size) {
+    // Copies `size` characters a byte each; false when one is beyond ASCII (numbers, hex digits
+    // and Latin names, by far the most common text, are not), and the copy is then of no use.
+    // The texts of a result are short: four characters at a time go through one 64-bit word,
+    // character i in bits 16i to 16i + 15, the last four overlapping those before them (and a text
+    // of one to three characters as one word of its first, middle and last), so that a text
+    // takes a step or two where a loop over characters takes ten. `look` sees every word.
+    template <typename Look = decltype([](quint64) {})>
+    static bool Narrow_Ascii(char* out, const char16_t* in, qsizetype size, Look&& look = {}) {
+        quint64 seen = 0;
         if (size < 4) {
             if (size == 0)
                 return true;
-            out[0] = static_cast<char>(in[0]);
-            out[size / 2] = static_cast<char>(in[size / 2]);
-            out[size - 1] = static_cast<char>(in[size - 1]);
-            return (in[0] | in[size / 2] | in[size - 1]) < 0x80;
+            const quint64 first = in[0], middle = in[size / 2], last = in[size - 1];
+            seen = first | (middle << 16) | (last << 32) | (last << 48);
+            look(seen);
+            out[0] = static_cast<char>(first);
+            out[size / 2] = static_cast<char>(middle);
+            out[size - 1] = static_cast<char>(last);
+            return (seen & Not_Ascii) == 0;
         }
-        quint64 seen = 0;
         const auto four = [&](qsizetype at) {
-            quint64 word = qFromLittleEndian<quint64>(in + at); // characters 0-3, lowest bits first
-            if constexpr (Q_BYTE_ORDER ==
-                          Q_BIG_ENDIAN) // each character's bytes the other way round
+            quint64 word = qFromLittleEndian<quint64>(in + at);
+            if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) // each character's bytes the other way
                 word = ((word & 0x00FF00FF00FF00FFu) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFu);
             seen |= word;
-            // With every high byte 0, bytes 0-1 then hold characters 0-1 and bytes 4-5 characters
-            // 2-3.
+            look(word);
+            // With every high byte 0, bytes 0-1 hold characters 0-1 and bytes 4-5 characters 2-3.
             const quint64 pairs = word | (word >> 8);
             qToLittleEndian(quint32((pairs & 0xFFFF) | ((pairs >> 16) & 0xFFFF0000)), out + at);
         };
@@ -92,8 +95,13 @@ class Utf8Writer {
             four(at);
         if (at < size)
             four(size - 4);
-        return (seen & 0xFF80FF80FF80FF80u) == 0;
+        return (seen & Not_Ascii) == 0;
     }
+    // In a word of Narrow_Ascii: 1 in each character, the bits of characters beyond ASCII.
+    static constexpr quint64 Each_Character = 0x0001000100010001u;
+    static constexpr quint64 Not_Ascii = 0xFF80 * Each_Character;
+
+  private:
     void Grow(qsizetype size);
     void Put_Encoded(QStringView text);
 
