@@ -12,29 +12,22 @@
 Q_ALWAYS_INLINE void Short_Copy(void* to, const void* from, qsizetype size) {
     char* const out = static_cast<char*>(to);
     const char* const in = static_cast<const char*>(from);
-    const auto two = [&](auto block) {
-        constexpr qsizetype n = sizeof block;
-        std::memcpy(&block, in, n);
-        std::memcpy(out, &block, n);
-        std::memcpy(&block, in + size - n, n);
-        std::memcpy(out + size - n, &block, n);
-    };
-    struct Block_16 {
-        char Bytes[16];
-    };
-    struct Block_32 {
-        char Bytes[32];
+    // Each block is copied straight, not through a local: a literal copied through one is written
+    // to the stack in pieces and read back whole, which stalls until the pieces have landed.
+    const auto two = [&]<qsizetype Block>() {
+        std::memcpy(out, in, Block);
+        std::memcpy(out + size - Block, in + size - Block, Block);
     };
     if (size > 64) {
         std::memcpy(out, in, static_cast<size_t>(size));
     } else if (size >= 32) {
-        two(Block_32{});
+        two.template operator()<32>();
     } else if (size >= 16) {
-        two(Block_16{});
+        two.template operator()<16>();
     } else if (size >= 8) {
-        two(std::uint64_t{});
+        two.template operator()<8>();
     } else if (size >= 4) {
-        two(std::uint32_t{});
+        two.template operator()<4>();
     } else if (size > 0) {
         out[0] = in[0];
         out[size / 2] = in[size / 2];
