@@ -467,7 +467,8 @@ bool DecodeCommand::Append_Record(const QString& entries, qint64 count) {
     return true;
 }
 
-bool DecodeCommand::Decode_Input(const Input& input, const Convert_Function& convert) {
+template <typename Convert>
+bool DecodeCommand::Decode_Input(const Input& input, const Convert& convert) {
     PasteLineReader reader(input.Fd, [this] {
         Out.Flush();
         Err.Flush();

@@ -36,7 +36,6 @@ class DecodeCommand {
         int Fd = -1;
         bool Owned = false; // opened here, closed when done
     };
-    using Convert_Function = std::function<void(const QString& paste, const RecordSource*)>;
 
     DecodeCommand(int in_fd, int out_fd, int err_fd) : In_Fd(in_fd), Out(out_fd), Err(err_fd) {}
     ~DecodeCommand();
@@ -61,9 +60,10 @@ class DecodeCommand {
     int Decode(const TemplateChoice& choice, const QStringList& pastes);
     // Appends the entries to the --record file whole, or not at all; false after a report.
     bool Append_Record(const QString& entries, qint64 count);
-    // Converts each line of an input that is neither blank nor a comment; false after a read
-    // error.
-    bool Decode_Input(const Input& input, const Convert_Function& convert);
+    // Converts each line of an input that is neither blank nor a comment, calling
+    // `convert(paste, source)`, which a template lets the compiler inline into the loop over the
+    // lines; false after a read error.
+    template <typename Convert> bool Decode_Input(const Input& input, const Convert& convert);
     // "<file>:<line>: " for a paste read from an input, else nothing.
     void Put_Location();
     int Finish(int status);

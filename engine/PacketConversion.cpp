@@ -185,10 +185,6 @@ bool PacketConversion::Hex_From_Base64(QStringView cleaned, QString& hex) {
     return bool(decoded);
 }
 
-bool PacketConversion::Result::Is_Length_Error() const {
-    return State == Outcome::Decoded && !Packet.isEmpty() && Packet.first().Is_Length_Error;
-}
-
 void PacketConversion::Find_Warnings(QStringView input, bool has_other, bool base64_decoded) {
     Current.Hex_Is_Digits = Current.Is_Base64;
     if (Current.Is_Base64) {

@@ -54,7 +54,9 @@ class PacketConversion {
         QStringList Warnings;
 
         // The decoder gave the length error: the packet's length does not fit.
-        bool Is_Length_Error() const;
+        bool Is_Length_Error() const {
+            return State == Outcome::Decoded && !Packet.isEmpty() && Packet.first().Is_Length_Error;
+        }
         // Decoded, and not a length error.
         bool Is_Decoded() const { return State == Outcome::Decoded && !Is_Length_Error(); }
     };
