@@ -311,7 +311,10 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
         out.Put_Literal("null");
     }
     out.Put_Literal(",\"input\":");
-    Put_String(out, input);
+    // A plain hex paste is its own hex text (nothing was removed from it): digits only.
+    const bool plain_hex = result.Form == PasteForm::Kind::Hex && !result.Is_Base64 &&
+                           result.Hex_Is_Digits && result.Hex_Text.size() == input.size();
+    Put_Hex(out, input, plain_hex);
     out.Put_Literal(",\"hex\":");
     const qsizetype hex_at = out.Position() + 1;
     Put_Hex(out, result.Hex_Text, result.Hex_Is_Digits);
