@@ -195,7 +195,7 @@ JsonRecord::JsonRecord(const QString& device_name) {
 bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite) {
     const FieldNumber& number = field.Number;
     // The kinds nearly every field has come first, tested one by one: a jump through a table on
-    // the kind, which changes from field to field, is mispredicted far more often.
+    // the kind, which changes from field to field, is mispredicted more often.
     if (number.Type == FieldNumber::Kind::None)
         return false;
     if (number.Type == FieldNumber::Kind::Prefix) {
@@ -312,8 +312,8 @@ void JsonRecord::Append(QByteArray& bytes, const QString& input,
     }
     out.Put_Literal(",\"input\":");
     // A plain hex paste is its own hex text (nothing was removed from it): digits only.
-    const bool plain_hex = result.Form == PasteForm::Kind::Hex && !result.Is_Base64 &&
-                           result.Hex_Is_Digits && result.Hex_Text.size() == input.size();
+    const bool plain_hex = result.Form == PasteForm::Kind::Hex && result.Hex_Is_Digits &&
+                           result.Hex_Text.size() == input.size();
     Put_Hex(out, input, plain_hex);
     out.Put_Literal(",\"hex\":");
     const qsizetype hex_at = out.Position() + 1;

@@ -33,6 +33,8 @@ class Utf8Writer {
     template <qsizetype Size> void Put_Literal(const char (&text)[Size]) {
         Put(QByteArrayView(text, Size - 1));
     }
+    // Text as UTF-8: ASCII is narrowed, and only text that turns out to hold anything else is
+    // written again, by Qt's encoder.
     void Put_Text(QStringView text) {
         Reserve(text.size());
         if (!Narrow_Ascii(At, text.utf16(), text.size()))

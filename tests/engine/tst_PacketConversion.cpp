@@ -1,15 +1,22 @@
 // The printed result text and the conversion of a pasted text, with a recording output and
 // reporter in place of the window.
+#include "DecimalText.h"
+#include "JsonRecord.h"
 #include "PacketConversion.h"
 #include "ResultRenderer.h"
 #include "TestTable.h"
+#include "Utf8Writer.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
+
+#include <limits>
 
 namespace {
 
@@ -108,6 +115,41 @@ class TestPacketConversion : public QObject {
             QCOMPARE(ResultRenderer::Render_Time(QString::fromLatin1(text)),
                      u"01.01.1970 - 00:00:00(UTC+0)"_qs);
         QCOMPARE(ResultRenderer::Render_Time(u""), QString()); // a field outside the packet
+    }
+
+    // The writers of printed and recorded text, which look at several characters at a time: every
+    // length up to 20 with one special character at each place, as Qt writes them; numbers next
+    // to every power of ten.
+    void text_writers() {
+        for (const QChar special : u"\"\\\x1f\x7f\u00e9\u0416\uffff"_qs)
+            for (int length = 1; length <= 20; ++length)
+                for (int at = 0; at < length; ++at) {
+                    QString text(length, u'a');
+                    text[at] = special;
+                    QByteArray written;
+                    bool plain = false;
+                    {
+                        Utf8Writer out(written);
+                        out.Put_Text(text);
+                        plain = JsonRecord::Put_String(out, text);
+                    }
+                    const QByteArray json =
+                        QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+                    QCOMPARE(written, text.toUtf8() + json.sliced(1, json.size() - 2));
+                    QCOMPARE(plain, special == u'\x7f');
+                }
+        for (qint64 power = 1;; power *= 10) {
+            for (const qint64 value :
+                 {power - 1, power, -power, 1 - power, std::numeric_limits<qint64>::min(),
+                  std::numeric_limits<qint64>::max()}) {
+                char digits[DecimalText::Max_Length];
+                const char* const end = DecimalText::Put(digits, value);
+                QCOMPARE(QByteArray(digits, end - digits), QByteArray::number(value));
+                QCOMPARE(DecimalText::Length(value), end - digits);
+            }
+            if (power > std::numeric_limits<qint64>::max() / 10)
+                break;
+        }
     }
 
     // Base64 is detected where the detection pattern of the conversion matches, at the same place.
