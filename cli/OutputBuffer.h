@@ -6,10 +6,11 @@
 
 // A write buffer in front of a file descriptor, filled as UTF-8 by the conversion (or by the
 // owner through Text): output leaves in large blocks, never a line at a time, except on a
-// terminal, where every conversion shows as soon as it is done.
+// terminal, where every conversion shows as soon as it is done. The blocks are large enough that
+// the system calls cost next to nothing even for JSON records, several hundred bytes a packet.
 class OutputBuffer : public PacketConversion::Output {
   public:
-    explicit OutputBuffer(int fd, qsizetype capacity = 1 << 16);
+    explicit OutputBuffer(int fd, qsizetype capacity = 1 << 18);
     ~OutputBuffer() override;
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
