@@ -194,8 +194,8 @@ JsonRecord::JsonRecord(const QString& device_name) {
 
 bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non_finite) {
     const FieldNumber& number = field.Number;
-    // The kinds nearly every field has come first, tested one by one: a jump through a table on
-    // the kind, which changes from field to field, is mispredicted more often.
+    // The kinds are tested one by one, the most common first: a jump through a table on the kind,
+    // which changes from field to field, is mispredicted more often.
     if (number.Type == FieldNumber::Kind::None)
         return false;
     if (number.Type == FieldNumber::Kind::Prefix) {
@@ -207,20 +207,15 @@ bool JsonRecord::Put_Number(Utf8Writer& out, const DecodedField& field, bool non
         out.Put_Decimal(number.Integer);
         return true;
     }
-    switch (number.Type) {
-    case FieldNumber::Kind::None:
-    case FieldNumber::Kind::Prefix:
-    case FieldNumber::Kind::Integer:
-        Q_UNREACHABLE();
-    case FieldNumber::Kind::Text:
+    if (number.Type == FieldNumber::Kind::Text) {
         out.Put_Text(number.Text);
         return true;
-    case FieldNumber::Kind::Hex:
+    }
+    if (number.Type == FieldNumber::Kind::Hex) {
         Put_Hex_Number(out, field.Value);
         return true;
-    case FieldNumber::Kind::Real:
-        break;
     }
+    // Real.
     if (!std::isfinite(number.Real)) {
         if (!non_finite)
             return false;
@@ -238,7 +233,8 @@ qint64 JsonRecord::Date_Second(const DecodedField& field) {
                ? static_cast<qint64>(std::floor(field.Number.Real))
                : field.Number.Integer;
 }
-bool JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
+
+void JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     // ASCII other than control characters, the quote and the backslash, nearly every text
     // written, is copied as it is, looked at while it is copied; text beyond ASCII with nothing
     // to escape (names and beacon lines) is encoded whole, and text that needs escapes is written
@@ -256,13 +252,13 @@ bool JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     if (ascii && escapes == 0) {
         quote[text.size() + 1] = '"';
         out.Advance(text.size() + 2);
-        return true;
+        return;
     }
     out.Advance(1);
     if (escapes == 0) {
         out.Put_Text(text);
         out.Put('"');
-        return false;
+        return;
     }
     qsizetype plain_from = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -275,7 +271,6 @@ bool JsonRecord::Put_String(Utf8Writer& out, QStringView text) {
     }
     out.Put_Text(text.sliced(plain_from));
     out.Put('"');
-    return false;
 }
 
 QByteArray JsonRecord::Quoted(QStringView text) {

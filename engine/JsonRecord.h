@@ -46,8 +46,7 @@ class JsonRecord {
                          const PacketConversion::Result& result);
 
     // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
-    // True when the text was ASCII with nothing to escape, so that its bytes stand as they are.
-    static bool Put_String(Utf8Writer& out, QStringView text);
+    static void Put_String(Utf8Writer& out, QStringView text);
     // A field's number as a JSON number; false, writing nothing, when it has none. A number that
     // is not finite is written as "nan", "inf" or "-inf" when `non_finite` allows, else counts as
     // none.
